@@ -814,17 +814,5 @@ TEST_F(FilePolicyTest, WriteThroughCannotChangeWhileOpenAndAppliesAtNextOpen) {
   EXPECT_EQ(Contents(path), "xbc");
 }
 
-TEST(FileDefaults, NewObjectHasTheDocumentedDefaults) {
-  File file;
-  EXPECT_EQ(File::ErrorBase, 8500);
-  EXPECT_EQ(file.SeekMode(), 0);
-  EXPECT_EQ(file.StringType(), 0);
-  EXPECT_FALSE(file.WriteThrough());
-  EXPECT_TRUE(file.UseSystemBuffering());
-  EXPECT_FALSE(file.AutoAppendNewLineString());
-  EXPECT_EQ(file.BytesTransferred(), 0);
-  EXPECT_EQ(file.FileName(), "");
-}
-
 }  // namespace
 }  // namespace support
