@@ -45,6 +45,7 @@ void HandPointer::UpdateCursor() {
 void HandPointer::After(std::int32_t& /*ret*/, QWidget* /*hwnd*/, std::int32_t msg,
                         QEvent* /*event*/) {
   if (msg == QEvent::MouseMove) {
+    if (!widget_->isEnabled()) return;  // a disabled widget gets no mouse input
     UpdateCursor();
     if (!inside_) {
       inside_ = true;
