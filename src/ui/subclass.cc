@@ -129,10 +129,10 @@ void CSubClass::SubClass(QWidget* hwnd, ISubClass* owner) {
 }
 
 void CSubClass::UnSubClass() {
+  if (hwnd_ == nullptr && owner_ == nullptr) return;
   before_ = MsgTable{};
   after_ = MsgTable{};
-  if (hwnd_ == nullptr) return;
-  HookChain* chain = HookChain::Find(hwnd_);
+  HookChain* chain = hwnd_ != nullptr ? HookChain::Find(hwnd_) : nullptr;
   hwnd_ = nullptr;
   owner_ = nullptr;
   owner_life_.reset();
