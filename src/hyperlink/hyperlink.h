@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFont>
+#include <QPainter>
 #include <QPixmap>
 #include <QString>
 #include <QWidget>
@@ -10,8 +11,6 @@
 #include "hyperlink/export.h"
 #include "hyperlink/ole_color.h"
 #include "hyperlink/property_bag.h"
-
-class QPainter;
 
 namespace ui {
 class CtlToolTip;
