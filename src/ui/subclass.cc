@@ -9,6 +9,8 @@
 
 namespace ui {
 
+class HookChain;
+
 namespace {
 
 /// Calls the protected virtual QWidget::event() of any widget: the widget's
@@ -26,6 +28,13 @@ struct AnswerSlot {
   bool set = false;
 };
 AnswerSlot* g_answer_slot = nullptr;
+
+/// The chain of each hooked widget. Internal to each module that links this
+/// library, so a program and a shared library that both hook keep apart.
+std::unordered_map<QWidget*, HookChain*>& Registry() {
+  static std::unordered_map<QWidget*, HookChain*> registry;
+  return registry;
+}
 
 }  // namespace
 
@@ -85,11 +94,6 @@ class HookChain : public QObject {
       Registry().erase(widget_);
       Compact();
     });
-  }
-
-  static std::unordered_map<QWidget*, HookChain*>& Registry() {
-    static std::unordered_map<QWidget*, HookChain*> registry;
-    return registry;
   }
 
   void Compact() {
