@@ -155,7 +155,6 @@ TEST_F(HoverAppearance, HandCursorUnlessTheWaitCursorShows) {
   Enter();
   EXPECT_EQ(link_->cursor().shape(), Qt::PointingHandCursor);
   Leave();
-  link_->unsetCursor();
   QGuiApplication::setOverrideCursor(Qt::WaitCursor);
   Enter();
   EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);

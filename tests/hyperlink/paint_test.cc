@@ -149,10 +149,18 @@ TEST_F(WordWrapDrawn, AWordWiderThanTheControlKeepsItsLine) {
 }
 
 TEST_F(WordWrapDrawn, AutoSizeTurnsWrappingOff) {
+  // With an icon and an offset the caption has less room than the auto-sized
+  // control gives it, so wrapping would break it if it applied.
   link_->SetCaption("aa bb cc");
+  link_->SetIcon(SolidPixmap(10, 10, Qt::red));
+  link_->SetDrawOffset(3);
   link_->SetAutoSize(true);
-  EXPECT_EQ(link_->height(), LineHeight());
-  EXPECT_LT(LowestInk(Shot(), Qt::white), LineHeight());
+  const QImage wrapped = Shot();
+  link_->SetWordWrap(false);
+  EXPECT_EQ(Shot(), wrapped);
+  link_->SetAutoSize(false);
+  link_->SetWordWrap(true);
+  EXPECT_NE(Shot(), wrapped);  // the same size without auto-size wraps
 }
 
 }  // namespace
