@@ -13,6 +13,7 @@
 #include "session/location.h"
 #include "session/loop_timer.h"
 #include "session/main_view_state.h"
+#include "session/progress_view_state.h"
 #include "session/session_services.h"
 #include "session/session_ui.h"
 #include "session/transfer_speed_calc.h"
@@ -92,6 +93,24 @@ class FolderSession {
   void StartAutoConnect();
   /// Ctrl+Alt+F10: the protocol version in an information box.
   void ShowProtocolVersion();
+
+  // ---- Transfers ----
+  /// Chooses the file to upload (open dialog) into the upload box.
+  void dcbBrowse_Click();
+  /// Uploads the file named in the upload box into the current folder.
+  void dcbUpload_Click();
+  /// Downloads the selected file row to a place the save dialog chooses.
+  void dcbDownload_Click();
+  /// Starts an upload of `local_path` into the current folder.
+  void UploadFile(const std::string& local_path);
+  /// Starts a download of the selected row to `local_path`.
+  void DownloadFile(const std::string& local_path);
+  /// The progress window's Cancel button (or its close box).
+  void cmdCancel_Click();
+  const ProgressViewState& Progress() const { return progress_; }
+  /// True while an upload or a download is under way (requested, streaming or
+  /// awaiting its confirmation).
+  bool TransferActive() const;
 
   // ---- Read-outs for the windows and tests ----
   const SessionConfig& Config() const { return config_; }
@@ -191,6 +210,7 @@ class FolderSession {
   std::function<void()> observer_;
 
   MainViewState view_;
+  ProgressViewState progress_;
   net::SocketMaster smClient_;
   net::SocketMaster smRedir_;
   LoopTimer tmrKeepAlive_;

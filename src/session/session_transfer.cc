@@ -17,5 +17,12 @@ void FolderSession::OnDoDownload() {}
 void FolderSession::ReceiveRawDownload() {}
 void FolderSession::EndTransferOnErrorReply(std::string_view /*keyword*/) {}
 void FolderSession::RunDownloadCommand() {}
+void FolderSession::dcbBrowse_Click() {}
+void FolderSession::dcbUpload_Click() {}
+void FolderSession::dcbDownload_Click() {}
+void FolderSession::UploadFile(const std::string&) {}
+void FolderSession::DownloadFile(const std::string&) {}
+void FolderSession::cmdCancel_Click() {}
+bool FolderSession::TransferActive() const { return false; }
 
 }  // namespace session
