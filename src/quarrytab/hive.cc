@@ -120,6 +120,11 @@ std::string HexList(std::string_view prefix, std::string_view bytes, std::size_t
   return out;
 }
 
+/// Names that a hive file cannot hold on one line.
+bool BreaksALine(std::string_view name) {
+  return name.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
+}
+
 bool HasSingleTerminator(std::string_view text) {
   return !text.empty() && text.back() == '\0' &&
          text.substr(0, text.size() - 1).find_first_of(std::string_view("\0\r\n", 3)) ==
@@ -245,6 +250,12 @@ Hive Hive::Parse(std::string_view text) {
     if (trimmed.size() > 2 && trimmed.front() == '[' && trimmed.back() == ']' &&
         trimmed[1] != '-') {
       const std::string path = StripTrailingBackslashes(trimmed.substr(1, trimmed.size() - 2));
+      if (path.empty()) {
+        // "[\]" names no key; kept as a line of the key before it.
+        if (current != nullptr) current->entries.push_back(Entry{false, {}, {}, lines[i]});
+        if (current == nullptr) hive.preamble_.push_back(lines[i]);
+        continue;
+      }
       current = hive.FindKey(path);
       if (current == nullptr) {
         hive.keys_.push_back(Key{path, {}});
@@ -256,7 +267,7 @@ Hive Hive::Parse(std::string_view text) {
     std::string raw = lines[i];
     while (logical.find("=hex") != std::string::npos && i + 1 < lines.size()) {
       const std::string_view t = support::TrimBlanks(logical);
-      if (t.empty() || t.back() != '\\') break;
+      if (t.empty() || t.back() != '\\' || support::TrimBlanks(lines[i + 1]).empty()) break;
       logical =
           std::string(t.substr(0, t.size() - 1)) + std::string(support::TrimBlanks(lines[++i]));
       raw += "\n" + lines[i];
@@ -280,6 +291,9 @@ std::string Hive::Serialize() const {
   out += kCrLf;
   auto raw_lines = [&out](std::string_view raw) {
     for (const std::string& l : support::Split(raw, '\n')) out += l + std::string(kCrLf);
+    // A kept line ending in "\" would swallow the next line when read again;
+    // a blank line keeps them apart, as it did (or the end of file) when read.
+    if (support::TrimBlanks(raw).ends_with('\\')) out += kCrLf;
   };
   for (const std::string& p : preamble_) raw_lines(p);
   for (const Key& key : keys_) {
@@ -341,6 +355,7 @@ std::int32_t Hive::CreateKey(std::uint32_t root, std::string_view path) {
   if (!FullPath(root, path, full)) return kErrorInvalidHandle;
   const std::string rel = StripTrailingBackslashes(path);
   if (rel.empty()) return kErrorSuccess;
+  if (BreaksALine(rel) || rel.find(']') != std::string::npos) return kErrorInvalidParameter;
   std::string prefix(RootName(root));
   for (const std::string& part : support::Split(rel, '\\')) {
     if (part.empty()) return kErrorInvalidParameter;
@@ -382,6 +397,7 @@ std::int32_t Hive::SetValue(std::uint32_t root, std::string_view path, std::stri
                             const RegistryData& data) {
   std::string full;
   if (!FullPath(root, path, full)) return kErrorInvalidHandle;
+  if (BreaksALine(name)) return kErrorInvalidParameter;
   if (!KeyExists(full)) return kErrorFileNotFound;
   Key* key = FindKey(full);
   if (key == nullptr) {

@@ -120,6 +120,17 @@ TEST_F(HiveDamageTest, BadLinesAreKeptInPlaceOnTheNextWrite) {
   EXPECT_EQ(Hive::Parse(text).Serialize(), text);  // stable from then on
 }
 
+TEST(HiveFormat, BrokenContinuationDoesNotSwallowTheNextValueAfterAWrite) {
+  // Found by fuzzing: a kept line ending in "\" joined the following value
+  // once the blank line between them had been dropped by a write.
+  const Hive hive = Hive::Parse(
+      "Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\K]\n\"h\"=hex:01,\\\n\n"
+      "\"v\"=dword:00000001\n");
+  const Hive again = Hive::Parse(hive.Serialize());
+  EXPECT_EQ(Query(again, "K", "v").type, 4);
+  EXPECT_EQ(again.Serialize(), hive.Serialize());
+}
+
 TEST(HiveFormat, ArbitraryBytesNeverCrashTheParser) {
   std::string junk;
   for (int i = 0; i < 4000; ++i) junk.push_back(static_cast<char>((i * 7919) % 251));
@@ -127,6 +138,23 @@ TEST(HiveFormat, ArbitraryBytesNeverCrashTheParser) {
   Hive hive = Hive::Parse(junk);
   EXPECT_EQ(hive.CreateKey(kHkcu, "K\\L"), 0);
   EXPECT_EQ(hive.OpenKey(kHkcu, "K\\L"), 0);
+}
+
+TEST(HiveKeys, NamesThatWouldBreakTheFileAreRefused) {
+  Hive hive;
+  EXPECT_EQ(hive.CreateKey(kHkcu, "A\nB"), 87);
+  EXPECT_EQ(hive.CreateKey(kHkcu, "A]B"), 87);
+  EXPECT_EQ(hive.CreateKey(kHkcu, "A\\\\B"), 87);
+  ASSERT_EQ(hive.CreateKey(kHkcu, "A"), 0);
+  EXPECT_EQ(hive.SetValue(kHkcu, "A", "x\r\n[HKEY_CURRENT_USER\\B]", RegistryData{4, "1234"}), 87);
+  EXPECT_EQ(Hive::Parse(hive.Serialize()).OpenKey(kHkcu, "B"), 2);
+}
+
+TEST(HiveKeys, EmptySectionNameDoesNotCaptureTheValuesBelowIt) {
+  const Hive hive = Hive::Parse(
+      "Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\K]\n[\\]\n\"V\"=dword:00000001\n");
+  EXPECT_EQ(Query(hive, "K", "V").type, 4);
+  EXPECT_EQ(Hive::Parse(hive.Serialize()).Serialize(), hive.Serialize());
 }
 
 TEST(HiveKeys, ImpliedParentsExistAndEnumerateOnce) {
