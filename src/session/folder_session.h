@@ -1,0 +1,215 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "net/event_loop.h"
+#include "net/socket_master.h"
+#include "session/frame_reader.h"
+#include "session/location.h"
+#include "session/loop_timer.h"
+#include "session/main_view_state.h"
+#include "session/session_services.h"
+#include "session/session_ui.h"
+#include "session/transfer_speed_calc.h"
+
+namespace session {
+
+/// Settings the session starts with (read by the composition root).
+struct SessionConfig {
+  /// The web host of the parameters file, also the fallback folder server and
+  /// the host of client updates.
+  std::string parameters_host;
+  /// Port of the direct parameters fetch (80). Tests point it at a loopback
+  /// server; the program never changes it.
+  std::int32_t parameters_port = 80;
+  /// Folder server known in advance (PFServer / PFPort); skips the fetch.
+  std::string server_name;
+  std::int32_t server_port = 0;
+  /// Proxy of the parameters fetch: 0 none, 1 HTTP, 2 and 3 refused at connect.
+  std::int32_t proxy_type = 0;
+  std::string proxy_server;
+  std::int32_t proxy_port = 8080;
+  std::int32_t chunk_size = 6144;
+  /// Credentials were handed over by another program: the boxes stay locked.
+  bool auto_connect = false;
+  /// Major.minor(2 digits).revision, reported at log-in.
+  std::string client_version;
+};
+
+/// Keys the file list passes on.
+enum class ListKey { kEnter, kBackspace, kCtrlSpace, kF2, kDelete, kF5 };
+/// Mouse buttons of a press in the file list.
+enum class MouseButton { kLeft, kRight, kMiddle };
+
+/// The folder session: everything said to and heard from the folder server and
+/// what the user does with folders and files. It owns the two sockets (`smClient`
+/// for the session, `smRedir` for the parameters fetch), the timers, the
+/// location model and the row slots; the user sees `View()` and answers through
+/// `SessionUi`. Handlers keep the names of the window they stand for.
+///
+/// Every entry point runs to completion on the loop thread; handlers catch
+/// their own errors and report them as the window would.
+class FolderSession {
+ public:
+  FolderSession(net::EventLoop& loop, SessionUi& ui, SessionLog& log, ComputerFacts& facts,
+                SessionConfig config);
+  ~FolderSession();
+  FolderSession(const FolderSession&) = delete;
+  FolderSession& operator=(const FolderSession&) = delete;
+
+  const MainViewState& View() const { return view_; }
+  /// Called after every change of the view state.
+  void SetViewObserver(std::function<void()> observer) { observer_ = std::move(observer); }
+
+  // ---- What the user types and does ----
+  void SetIdText(std::string text);
+  void SetPasswordText(std::string text);
+  void SetUploadText(std::string text);
+  void dcbConnect_Click();
+  void lnkDF_Click();
+  void dcbUp_Click();
+  void dcbRefresh_Click();
+  void dcbNewFolder_Click();
+  void dcbRename_Click();
+  void dcbDelete_Click();
+  /// A press in the list: `row` is the zero-based row hit, or -1 for none.
+  void lvFiles_MouseDown(MouseButton button, int row);
+  void lvFiles_DblClick();
+  void lvFiles_KeyDown(ListKey key);
+  /// Keyboard navigation moved the selection (-1 for none).
+  void lvFiles_SelectRow(int row);
+  /// Starts the hand-over auto-connect (enables tmrAdminAutoConnect).
+  void StartAutoConnect();
+
+  // ---- Read-outs for the windows and tests ----
+  const SessionConfig& Config() const { return config_; }
+  const RemoteLocation& Location() const { return location_; }
+  std::int64_t UsedBytes() const { return used_bytes_; }
+  std::int64_t QuotaBytes() const { return quota_bytes_; }
+  bool InDealersFolder() const { return in_dealers_folder_; }
+  const std::string& LoginTime() const { return login_time_; }
+  /// Size and stamp slots, indexed by list position - 1.
+  const std::vector<std::int64_t>& RowSizes() const { return row_sizes_; }
+  const std::vector<std::string>& RowStamps() const { return row_stamps_; }
+  net::SocketState ClientState() const { return smClient_.State(); }
+  net::SocketState RedirState() const { return smRedir_.State(); }
+  bool KeepAliveEnabled() const { return tmrKeepAlive_.Enabled(); }
+  /// Runs one tick of the keep-alive timer now (tests drive the minutes).
+  void TickKeepAlive() { tmrKeepAlive_Timer(); }
+
+  /// Builds the PCINFO payload fields from the computer facts.
+  static std::vector<std::string> PcInfoFields(ComputerFacts& facts,
+                                               const std::string& client_version);
+
+ private:
+  // ---- Common (folder_session.cc) ----
+  void Changed();
+  void ResetToDisconnected();
+  bool CheckConnected();
+  void SetBusy(bool busy);
+  /// Sends a complete frame on smClient.
+  void SendFrame(const std::string& frame);
+  void ShowCentered(const std::string& text, MessageIcon icon,
+                    MessageButtons buttons = MessageButtons::kOk, const std::string& title = {});
+  void Layout() { ++view_.layout_generation; }
+
+  // ---- Receiver (session_receiver.cc) ----
+  void smClient_DataArrival(std::int64_t bytes_total);
+  void DispatchFrame(std::string_view payload);
+  bool HandleErrorReply(std::string_view keyword);
+  void ReportMalformed(const std::string& description);
+
+  // ---- Log-in chain, keep-alive, folder switch (session_login.cc) ----
+  void smClient_Connect();
+  void smClient_CloseSck();
+  void smClient_Error(net::SocketErrorEvent& event);
+  void OnLoginOk(const std::vector<std::string_view>& fields);
+  void OnDealerOk();
+  void OnLoginTime(const std::vector<std::string_view>& fields);
+  void OnSchCleanupInfo(const std::vector<std::string_view>& fields);
+  void ShowCleanupNotice(std::int32_t days, std::int32_t interval);
+  void SendListFollowUp();
+  void tmrKeepAlive_Timer();
+  void tmrAdminAutoConnect_Timer();
+
+  // ---- Browsing and folder commands (session_browse.cc) ----
+  void OnList(std::string_view arguments);
+  void OpenFolder(bool go_up);
+  void SendList();
+  void UpdateItemButtons(int row);
+  void DisableItemButtons();
+  void SetUploadControls(bool enable);
+  void UpdateUsageDisplay();
+  void ShowUsagePie(bool show);
+  void AddListItem(const std::string& name, const std::string& size_text,
+                   const std::string& modified_text, const std::string& extension,
+                   bool is_folder);
+  void RemoveListItem(int position);
+  void RecolourRows();
+  void OnNewDirOk();
+  void OnRenameOk();
+  void OnDeleteOk();
+  void OnTotalSize(const std::vector<std::string_view>& fields);
+  int SelectedRow() const { return view_.selected_row; }
+  const ListRow* SelectedItem() const;
+  void RunDownloadCommand();
+
+  // ---- Connection bootstrap (session_bootstrap.cc) ----
+  void smRedir_Connect();
+  void smRedir_DataArrival(std::int64_t bytes_total);
+  void smRedir_Error(net::SocketErrorEvent& event);
+  void smRedir_CloseSck();
+  void ShowConnectFailure(const std::string& reason);
+  void WriteDisconnectLine();
+
+  net::EventLoop& loop_;
+  SessionUi& ui_;
+  SessionLog& log_;
+  ComputerFacts& facts_;
+  SessionConfig config_;
+  std::function<void()> observer_;
+
+  MainViewState view_;
+  net::SocketMaster smClient_;
+  net::SocketMaster smRedir_;
+  LoopTimer tmrKeepAlive_;
+  LoopTimer tmrAdminAutoConnect_;
+  TransferSpeedCalc speed_calc_;
+
+  // Receiver.
+  FrameReader reader_;
+
+  // Session fields.
+  bool in_dealers_folder_ = false;
+  bool reconnect_pending_ = false;
+  bool aborting_ = false;
+  std::string login_time_;
+  std::int64_t used_bytes_ = 0;
+  std::int64_t quota_bytes_ = 0;
+  bool over_quota_warning_ = false;
+  bool cleanup_notice_shown_ = false;
+  bool usage_total_wanted_ = false;
+  int keep_alive_ticks_ = 0;
+
+  // Location and rows.
+  RemoteLocation location_;
+  std::vector<std::int64_t> row_sizes_;
+  std::vector<std::string> row_stamps_;
+  std::string entered_name_;
+  std::string renamed_to_;
+
+  // Transfers (the engines read and clear these).
+  bool uploading_ = false;
+  bool downloading_ = false;
+
+  /// Shared with handlers that call out to the user; cleared by the destructor
+  /// so a handler notices when the session went away during a modal dialog.
+  std::shared_ptr<bool> alive_;
+};
+
+}  // namespace session

@@ -1,0 +1,157 @@
+#pragma once
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "net/dispatch.h"
+#include "net/poll_event_loop.h"
+#include "net/socket_api.h"
+
+namespace net::testing {
+
+/// Every wait in these tests ends after this long at the latest.
+inline constexpr std::chrono::milliseconds kPatience{5000};
+
+/// A loop named to the socket layer for the duration of a test; checks that every
+/// socket object is gone and the service stopped at the end.
+class LoopTest : public ::testing::Test {
+ protected:
+  // Construction and destruction rather than SetUp/TearDown, so that socket objects
+  // that are members of a derived fixture are covered.
+  LoopTest() {
+    SetEventLoop(&loop_);
+    fds_at_start_ = sys::OpenDescriptorCount();
+  }
+  ~LoopTest() override {
+    EXPECT_EQ(dispatch::LiveObjectCount(), 0) << "a SocketMaster outlived its test";
+    EXPECT_FALSE(dispatch::IsServiceStarted());
+    SetEventLoop(nullptr);
+    SetErrorDisplayHook(nullptr);
+  }
+
+  /// Runs the loop until `done` holds; fails the test after kPatience.
+  bool Until(const std::function<bool()>& done, std::chrono::milliseconds limit = kPatience) {
+    const bool ok = loop_.RunUntil(done, limit);
+    EXPECT_TRUE(ok) << "timed out waiting for an event";
+    return ok;
+  }
+  /// Runs the loop for a while (to show that nothing more happens).
+  void Settle(std::chrono::milliseconds span = std::chrono::milliseconds(50)) {
+    loop_.RunUntil([] { return false; }, span);
+  }
+
+  PollEventLoop loop_;
+  int fds_at_start_ = 0;
+};
+
+/// A plain blocking IPv4 socket for the other end of a test connection.
+class RawSocket {
+ public:
+  RawSocket() = default;
+  explicit RawSocket(int fd) : fd_(fd) {}
+  RawSocket(RawSocket&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+  RawSocket& operator=(RawSocket&& other) noexcept {
+    Close();
+    fd_ = other.fd_;
+    other.fd_ = -1;
+    return *this;
+  }
+  ~RawSocket() { Close(); }
+
+  /// Listens on 127.0.0.1 with a free port.
+  static RawSocket Listen(int backlog = 16) {
+    RawSocket s(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    const int one = 1;
+    setsockopt(s.fd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in sa = Loopback(0);
+    EXPECT_EQ(bind(s.fd_, reinterpret_cast<sockaddr*>(&sa), sizeof sa), 0);
+    EXPECT_EQ(listen(s.fd_, backlog), 0);
+    return s;
+  }
+  /// Connects (blocking) to 127.0.0.1:port.
+  static RawSocket Connect(int port) {
+    RawSocket s(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    sockaddr_in sa = Loopback(port);
+    EXPECT_EQ(connect(s.fd_, reinterpret_cast<sockaddr*>(&sa), sizeof sa), 0);
+    return s;
+  }
+  /// Accepts one connection, waiting at most kPatience.
+  RawSocket Accept() const {
+    timeval tv{5, 0};
+    setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+    return RawSocket(accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC));
+  }
+  int Port() const {
+    sockaddr_in sa{};
+    socklen_t len = sizeof sa;
+    getsockname(fd_, reinterpret_cast<sockaddr*>(&sa), &len);
+    return ntohs(sa.sin_port);
+  }
+  void Send(const std::string& bytes) const {
+    std::size_t off = 0;
+    while (off < bytes.size()) {
+      const ssize_t n = send(fd_, bytes.data() + off, bytes.size() - off, MSG_NOSIGNAL);
+      ASSERT_GT(n, 0);
+      off += static_cast<std::size_t>(n);
+    }
+  }
+  /// Reads exactly `n` bytes (or until the peer closes or kPatience passes).
+  std::string Receive(std::size_t n) const {
+    timeval tv{5, 0};
+    setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+    std::string out;
+    char buf[65536];
+    while (out.size() < n) {
+      const ssize_t got = recv(fd_, buf, std::min(sizeof buf, n - out.size()), 0);
+      if (got <= 0) break;
+      out.append(buf, static_cast<std::size_t>(got));
+    }
+    return out;
+  }
+  /// Closes with a reset instead of an orderly end.
+  void Reset() {
+    linger lg{1, 0};
+    setsockopt(fd_, SOL_SOCKET, SO_LINGER, &lg, sizeof lg);
+    Close();
+  }
+  void ShutdownWrite() const { shutdown(fd_, SHUT_WR); }
+  void Close() {
+    if (fd_ >= 0) close(fd_);
+    fd_ = -1;
+  }
+  int fd() const { return fd_; }
+  bool valid() const { return fd_ >= 0; }
+
+  static sockaddr_in Loopback(int port) {
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_port = htons(static_cast<std::uint16_t>(port));
+    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return sa;
+  }
+
+ private:
+  int fd_ = -1;
+};
+
+/// A port on 127.0.0.1 where nobody listens (bound, then released).
+inline int UnusedPort() {
+  RawSocket s(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  sockaddr_in sa = RawSocket::Loopback(0);
+  bind(s.fd(), reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+  sockaddr_in out{};
+  socklen_t len = sizeof out;
+  getsockname(s.fd(), reinterpret_cast<sockaddr*>(&out), &len);
+  return ntohs(out.sin_port);
+}
+
+}  // namespace net::testing
