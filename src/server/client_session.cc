@@ -44,8 +44,8 @@ std::string NowStamp() {
   const std::time_t now = std::time(nullptr);
   std::tm local{};
   localtime_r(&now, &local);
-  return support::FormatStamp({local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
-                               local.tm_hour, local.tm_min, local.tm_sec});
+  return support::FormatStamp({local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+                               local.tm_min, local.tm_sec});
 }
 
 }  // namespace
@@ -82,8 +82,7 @@ ClientSession::~ClientSession() {
 }
 
 bool ClientSession::Transferring() const {
-  return phase_ == Phase::kUploading || phase_ == Phase::kOffered ||
-         phase_ == Phase::kDownloading;
+  return phase_ == Phase::kUploading || phase_ == Phase::kOffered || phase_ == Phase::kDownloading;
 }
 
 void ClientSession::OnData(std::string_view bytes) {
@@ -116,6 +115,7 @@ void ClientSession::ProcessInput() {
       case session::FrameReader::Status::kMalformed:
         return Violation(item.error);
       case session::FrameReader::Status::kPing:
+        context_.Log("#" + std::to_string(id_) + " " + peer_ + ": PING -> PONG");
         transport_.Send(session::kPong);
         break;
       case session::FrameReader::Status::kPong:
@@ -136,7 +136,9 @@ void ClientSession::ProcessInput() {
 
 void ClientSession::HandleFrame(std::string_view payload) {
   const auto parts = session::SplitPayload(payload);
-  request_note_ = std::string(parts.keyword);
+  // The log shows the request as it came (cut short), but never a password.
+  request_note_ = parts.keyword == kw::kLogin ? std::string(parts.keyword)
+                                              : std::string(payload.substr(0, 240));
   reply_note_.clear();
   Dispatch(parts.keyword, parts.arguments, parts.has_arguments);
   if (phase_ == Phase::kClosing && reply_note_.empty()) return;  // Violation logged it
@@ -206,14 +208,13 @@ void ClientSession::Violation(std::string_view why) {
 }
 
 void ClientSession::Tick(Clock::time_point now) {
-  if (phase_ == Phase::kLogin &&
-      now - created_ >= std::chrono::seconds(context_.login_timeout)) {
+  if (phase_ == Phase::kLogin && now - created_ >= std::chrono::seconds(context_.login_timeout)) {
     request_note_.clear();
     return Violation("no log-in in time");
   }
   const int every = context_.config.ping_every;
-  if (every > 0 && phase_ == Phase::kReady && !reader_.InFrame() &&
-      reader_.Buffered().empty() && now - last_activity_ >= std::chrono::seconds(every)) {
+  if (every > 0 && phase_ == Phase::kReady && !reader_.InFrame() && reader_.Buffered().empty() &&
+      now - last_activity_ >= std::chrono::seconds(every)) {
     last_activity_ = now;
     transport_.Send(session::kPing);
   }
@@ -231,8 +232,7 @@ void ClientSession::HandleLogin(std::string_view arguments) {
     return RefuseAndClose(kw::kNoLogin);
   if (!user->allowed) return RefuseAndClose(kw::kNoPermission);
   const auto count = context_.sessions_per_user.find(user->id);
-  if (count != context_.sessions_per_user.end() &&
-      count->second >= config.max_sessions_per_user)
+  if (count != context_.sessions_per_user.end() && count->second >= config.max_sessions_per_user)
     return RefuseAndClose(kw::kLogin2);
 
   const fs::path root = context_.users_root / fs::path(user->id);
@@ -246,8 +246,8 @@ void ClientSession::HandleLogin(std::string_view arguments) {
   personal_root_ = root;
   login_time_ = NowStamp();
   phase_ = Phase::kReady;
-  Reply(session::EncodeLoginOk({UsedBytes(root), user->quota, user->dealers,
-                                user->over_quota_warning}),
+  Reply(session::EncodeLoginOk(
+            {UsedBytes(root), user->quota, user->dealers, user->over_quota_warning}),
         kw::kLoginOk);
 }
 

@@ -52,12 +52,12 @@ class ClientSession {
 
  private:
   enum class Phase {
-    kLogin,         ///< waiting for LOGIN
-    kReady,         ///< logged in, waiting for a request
-    kUploading,     ///< raw upload bytes expected
-    kOffered,       ///< DO DOWNLOAD sent, waiting for the client's DO DOWNLOAD
-    kDownloading,   ///< sending raw download bytes
-    kClosing,       ///< the connection is being closed
+    kLogin,        ///< waiting for LOGIN
+    kReady,        ///< logged in, waiting for a request
+    kUploading,    ///< raw upload bytes expected
+    kOffered,      ///< DO DOWNLOAD sent, waiting for the client's DO DOWNLOAD
+    kDownloading,  ///< sending raw download bytes
+    kClosing,      ///< the connection is being closed
   };
   enum class Root { kPersonal, kDealers, kLink };
 

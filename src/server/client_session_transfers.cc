@@ -58,9 +58,9 @@ void ClientSession::HandleUpload(std::string_view arguments) {
   upload_.stamp = request->stamp;
   upload_.remaining = request->size - offset;
   phase_ = Phase::kUploading;
-  Reply(session::EncodeKeyword(kw::kDoUpload),
-        "DO UPLOAD (from byte " + std::to_string(request->start) + ", " +
-            std::to_string(upload_.remaining) + " bytes)");
+  Reply(session::EncodeKeyword(kw::kDoUpload), "DO UPLOAD (from byte " +
+                                                   std::to_string(request->start) + ", " +
+                                                   std::to_string(upload_.remaining) + " bytes)");
   if (upload_.remaining == 0) FinishUpload();
 }
 

@@ -11,8 +11,8 @@ namespace server {
 
 /// One account of the folder server.
 struct UserConfig {
-  std::string id;        ///< user ID as typed in the client, also the folder name
-  std::string password;  ///< UTF-8, compared after Windows-1253 conversion
+  std::string id;                          ///< user ID as typed in the client, also the folder name
+  std::string password;                    ///< UTF-8, compared after Windows-1253 conversion
   std::int64_t quota = 100 * 1024 * 1024;  ///< bytes
   bool dealers = false;                    ///< may switch to the dealers folder
   bool over_quota_warning = true;          ///< fourth field of LOGINOK

@@ -54,7 +54,8 @@ bool WriteFiles(const fs::path& root, const DemoFile* begin, const DemoFile* end
       // A binary file of some size, so that transfers show progress.
       std::string block(4096, '\0');
       for (std::size_t i = 0; i < block.size(); ++i) block[i] = static_cast<char>(i * 7);
-      for (int i = 0; i < 256; ++i) out.write(block.data(), static_cast<std::streamsize>(block.size()));
+      for (int i = 0; i < 256; ++i)
+        out.write(block.data(), static_cast<std::streamsize>(block.size()));
     }
     out.close();
     if (!out) {

@@ -48,8 +48,7 @@ std::vector<session::ListRow> ListFolder(const fs::path& folder) {
 std::int64_t UsedBytes(const fs::path& root) {
   std::int64_t total = 0;
   std::error_code ec;
-  for (fs::recursive_directory_iterator it(root, fs::directory_options::skip_permission_denied,
-                                           ec),
+  for (fs::recursive_directory_iterator it(root, fs::directory_options::skip_permission_denied, ec),
        end;
        !ec && it != end; it.increment(ec)) {
     std::error_code type_ec;
