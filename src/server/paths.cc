@@ -43,7 +43,8 @@ std::optional<fs::path> ResolveIn(const fs::path& root, const session::RemotePat
   for (const auto& name : path.names) {
     std::error_code ec;
     fs::path exact = current / fs::path(name);
-    if (fs::symlink_status(exact, ec).type() != fs::file_type::not_found || ec) {
+    // Not-found comes with an error code set; any other failure keeps the name.
+    if (fs::symlink_status(exact, ec).type() != fs::file_type::not_found) {
       current = std::move(exact);
       continue;
     }
