@@ -267,6 +267,8 @@ std::unique_ptr<TestServer> StartTestServer(Mode mode, ServerContext& context) {
   return std::make_unique<LoopbackServer>(context);
 }
 
+std::unique_ptr<TestClient> ConnectTcp(int port) { return std::make_unique<SocketClient>(port); }
+
 std::string Scrambled(std::string_view password) { return app::ScrambledPasswordField(password); }
 
 std::string Framed(std::string_view utf8_payload) {

@@ -45,6 +45,8 @@ class TestServer {
 };
 
 std::unique_ptr<TestServer> StartTestServer(Mode mode, ServerContext& context);
+/// A raw TCP client of 127.0.0.1:`port`.
+std::unique_ptr<TestClient> ConnectTcp(int port);
 
 /// The scrambled log-in field of a password, as the client makes it.
 std::string Scrambled(std::string_view password);
