@@ -42,6 +42,12 @@ CliClient::CliClient(CliOptions options, std::string password, std::ostream& out
       ui_(err, options_.existing, terminal) {
   logger_.SetDebugLevel(options_.debug);
   logger_.SetErrorBox([this](const std::string& text) { ui_.ShowErrorBox(text); });
+  // The receiver names every reply it dispatches in a debug line; the answer
+  // to SCHCLEANUPINFO is the last step of the log-in chain (see LogIn).
+  log_.SetTap([this](const std::string& text, const std::string& procedure) {
+    if (procedure == "smClient_DataArrival" && text == "SCHCLEANUPINFO")
+      cleanup_info_answered_ = true;
+  });
 }
 
 CliClient::~CliClient() = default;
@@ -164,10 +170,15 @@ ExitCode CliClient::LogIn() {
   session_->SetIdText(options_.user);
   session_->SetPasswordText(password_);
   session_->dcbConnect_Click();
-  // The chain ends with LOGINTIME, then SCHCLEANUPINFO and PCINFO.
+  // The log-in chain is LOGIN, LIST, MYLOGINTIME, SCHCLEANUPINFO and then
+  // PCINFO, which expects no reply. The window is enabled from the LIST reply
+  // on, but a request sent before PCINFO would have PCINFO arrive in the
+  // middle of it (between DOWNLOAD and DO DOWNLOAD, for one), which the
+  // server refuses. The view has no sign of the chain's end, so wait for the
+  // SCHCLEANUPINFO answer: PCINFO goes out in the same handler.
   const bool in = loop_.RunUntil(
       [this] {
-        return ui_.CloseRequested() || (Connected() && !session_->LoginTime().empty()) ||
+        return ui_.CloseRequested() || (Connected() && cleanup_info_answered_) ||
                (session_->View().dcbConnect.caption != "Άκυρο" && !Connected());
       },
       reply_timeout_);
@@ -179,11 +190,6 @@ ExitCode CliClient::LogIn() {
     const ExitCode code = Outcome();
     return code == ExitCode::kOk ? ExitCode::kConnection : code;
   }
-  // SCHCLEANUPINFO is answered with PCINFO, which expects no reply; the
-  // notice it may raise is the only sign of it, so wait a moment for it
-  // before the first command goes out behind it.
-  loop_.RunUntil([this] { return session_->View().lblCleanupWarning.visible || !Connected(); },
-                 300ms);
   folder_.clear();
   return WaitIdle();
 }

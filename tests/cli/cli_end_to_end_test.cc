@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "process.h"
 
@@ -224,6 +225,20 @@ TEST_F(CliEndToEndTest, ExistingTargetsNeedAFlagAndResumeCompletesBothWays) {
   WriteFile(local, "different content, same name");
   ASSERT_EQ(Cli({"get", "data.bin", local.string(), "--replace"}).exit_code, 0);
   EXPECT_EQ(ReadFile(local), bytes);
+}
+
+TEST_F(CliEndToEndTest, GetRightAfterTheLogInOfAnAccountOverQuota) {
+  // Over quota, the usage warning shows at LOGINOK already, long before the
+  // log-in chain has sent PCINFO; a download must still wait for the chain,
+  // or PCINFO lands between DOWNLOAD and DO DOWNLOAD and the server hangs up.
+  { std::ofstream sparse(server_.UserFolder() / "huge.bin"); }
+  fs::resize_file(server_.UserFolder() / "huge.bin", 200ll * 1024 * 1024);
+  for (int i = 0; i < 3; ++i) {
+    const fs::path target = scratch_.Path() / ("readme" + std::to_string(i) + ".txt");
+    const auto r = Cli({"get", "readme.txt", target.string()});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(ReadFile(target), ReadFile(server_.UserFolder() / "readme.txt"));
+  }
 }
 
 TEST_F(CliEndToEndTest, GetOfAFolderIsRefused) {
