@@ -1,5 +1,7 @@
 #include "cli/console_ui.h"
 
+#include "session/browse_rules.h"
+
 namespace cli {
 
 namespace {
@@ -96,14 +98,27 @@ void ConsoleUi::ShowErrorBox(const std::string& text) {
 std::optional<std::string> ConsoleUi::AskName(const session::NameDialogRequest& /*request*/,
                                               NameValidator validate) {
   if (!name_answer_) return std::nullopt;
-  std::string name = std::move(*name_answer_);
+  const std::string typed = std::move(*name_answer_);
   name_answer_.reset();  // answered once: a refused name is not asked again
-  if (const auto problem = validate(name)) {
+  // The dialog's own handling of its box first (trimmed; empty keeps it open).
+  const session::NameDialogOutcome outcome = session::CheckNameDialogText(typed);
+  std::optional<NameProblem> problem;
+  if (outcome.kind == session::NameDialogOutcome::Kind::kEmpty) {
+    Note("the name is empty");
+    name_refused_ = true;
+    return std::nullopt;
+  }
+  if (outcome.kind == session::NameDialogOutcome::Kind::kRefused) {
+    problem = outcome.problem;
+  } else {
+    problem = validate(outcome.name);
+  }
+  if (problem) {
     Print(problem->title + ": " + problem->text);
     name_refused_ = true;
     return std::nullopt;
   }
-  return name;
+  return outcome.name;
 }
 
 void ConsoleUi::ShowBalloonTip(session::EditBox /*box*/, const std::string& text,

@@ -124,13 +124,29 @@ TEST_F(ConsoleUiTest, TheNameDialogAnswersOnceWithTheGivenName) {
 
 TEST_F(ConsoleUiTest, ARefusedNameIsReportedAndCancelsTheDialog) {
   auto ui = Ui();
-  ui.SetNameAnswer("a:b");
+  ui.SetNameAnswer("ab");  // the dialog takes it; the session's check refuses it
   const auto refuse = [](const std::string&) -> std::optional<session::SessionUi::NameProblem> {
     return session::SessionUi::NameProblem{"Μη έγκυρο όνομα", "Μη αποδεκτοί χαρακτήρες"};
   };
   EXPECT_EQ(ui.AskName({}, refuse), std::nullopt);
   EXPECT_TRUE(ui.NameRefused());
   EXPECT_EQ(err_.str(), "Μη έγκυρο όνομα: Μη αποδεκτοί χαρακτήρες\n");
+}
+
+TEST_F(ConsoleUiTest, TheNameIsTrimmedAsTheDialogDoesAndAnEmptyNameIsRefused) {
+  auto ui = Ui();
+  std::string checked;
+  const auto record = [&](const std::string& n) -> std::optional<session::SessionUi::NameProblem> {
+    checked = n;
+    return std::nullopt;
+  };
+  ui.SetNameAnswer("  Νέος φάκελος  ");
+  EXPECT_EQ(ui.AskName({}, record), "Νέος φάκελος");
+  EXPECT_EQ(checked, "Νέος φάκελος") << "the validator sees the trimmed name";
+  ui.SetNameAnswer("   ");
+  EXPECT_EQ(ui.AskName({}, record), std::nullopt);
+  EXPECT_TRUE(ui.NameRefused());
+  EXPECT_NE(err_.str().find("the name is empty"), std::string::npos);
 }
 
 TEST_F(ConsoleUiTest, FileDialogsAnswerThePathsOfTheCommandLine) {
