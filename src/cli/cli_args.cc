@@ -17,6 +17,8 @@ const char* const kUsageText =
     "  rm PATH                                 delete a file or folder\n"
     "  usage                                   used bytes, quota bytes, percent\n"
     "The password comes from VAULTLINE_PASSWORD or the first line of --password-file.\n"
+    "--dealers switches to the dealers folder first; --debug N echoes the session's log\n"
+    "lines (debug lines up to level N) to stderr.\n"
     "Remote paths use / or \\ between names. Without --server the folder server is\n"
     "found through the parameters file (through --proxy when given).\n"
     "Exit codes: 0 done, 1 refused by the server, 2 usage error, 3 connection failure.\n";
