@@ -101,6 +101,21 @@ TEST_F(LoginTest, ADisconnectFreesTheSlotForTheNextLogIn) {
   EXPECT_EQ(ServerLines("MYLOGINTIME"), 2) << "a new connection asks for its time again";
 }
 
+TEST_F(LoginTest, IdIsTrimmedBeforeItIsSent) {
+  Configure(DirectConfig(), "  anna ", "secret1");
+  LogIn();
+  EXPECT_EQ(View().txtID.text, "anna");
+  EXPECT_EQ(Requests().front(), "LOGIN|5|anna -> LOGINOK");
+}
+
+TEST_F(LoginTest, ScrambledPasswordMayHoldABar) {
+  // "(" plus the first key byte is 0x7C: the field starts with a bar.
+  context_.config.users[0].password = "(secret";
+  Configure(DirectConfig(), "anna", "(secret");
+  LogIn();
+  EXPECT_TRUE(ui_.messages.empty());
+}
+
 // ---- Refusals at log-in ----
 
 /// Checks the state every refusal that ends the session leaves behind.
