@@ -1,6 +1,7 @@
 // Browsing and the folder commands against the reference server: what the
 // window shows, what reaches the server's disk, and the error replies the
 // server gives to folder commands.
+#include <cstdio>
 #include <filesystem>
 #include <iterator>
 
@@ -144,6 +145,24 @@ TEST_F(BrowseTest, NewFolderAtTheTopOfALinkedFolderDisablesItself) {
   EXPECT_TRUE(ui_.name_requests.empty());
   EXPECT_FALSE(View().dcbNewFolder.enabled);
   EXPECT_FALSE(fs::exists(context_.links_root / "manuals" / "x"));
+}
+
+TEST_F(BrowseTest, LargeFolderArrivesInManyDeliveriesAndListsWhole) {
+  constexpr int kFiles = 2500;  // a reply of about 80 KB
+  for (int i = 0; i < kFiles; ++i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "αρχείο-%04d.txt", i);
+    WriteFile(Personal() / "Docs" / name, "x");
+  }
+  Select("Docs");
+  AndWait([&] { session_->lvFiles_DblClick(); });
+  ASSERT_EQ(View().rows.size(), 1u + kFiles + 1u);  // "..", the files, inner.txt
+  EXPECT_EQ(View().rows[1].name, "inner.txt");
+  EXPECT_EQ(View().rows[2].name, "αρχείο-0000.txt");
+  EXPECT_EQ(View().rows.back().name, "αρχείο-2499.txt");
+  EXPECT_EQ(session_->RowSizes().size(), View().rows.size());
+  EXPECT_EQ(session_->RowSizes().back(), 1);
+  EXPECT_TRUE(log_.errors.empty());
 }
 
 TEST_F(BrowseTest, KeysRefreshAndClearTheSelection) {
