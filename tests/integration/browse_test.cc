@@ -423,6 +423,46 @@ TEST_F(CommandErrorTest, FileBeingUploadedElsewhereIsInUse) {
   EXPECT_EQ(View().rows[3].name, "report.pdf");
 }
 
+TEST_F(CommandErrorTest, DownloadOfAFileBeingUploadedIsInUse) {
+  RawClient holder(server_->Port());
+  ASSERT_TRUE(Until([&] { return holder.Connected(); }));
+  holder.Send(session::FrameMessage("LOGIN|5|anna|" + app::ScrambledPasswordField("secret1")));
+  ASSERT_TRUE(Until([&] { return holder.received.find("LOGINOK") != std::string::npos; }));
+  holder.SendFrame("UPLOAD|1|100|\\report.pdf|20260101000000");
+  ASSERT_TRUE(Until([&] { return holder.received.find("DO UPLOAD") != std::string::npos; }));
+
+  const fs::path local = dir_.Path() / "report.pdf";
+  Select("report.pdf");
+  session_->DownloadFile(local.string());
+  ASSERT_TRUE(WaitServerLines("-> INUSE"));
+  WaitIdle();
+  ExpectKeptWith("Αυτή τη στιγμή το αρχείο χρησιμοποιείται.");
+  EXPECT_FALSE(session_->Progress().visible);
+  EXPECT_FALSE(session_->TransferActive());
+  EXPECT_FALSE(fs::exists(local)) << "the empty local file is removed";
+}
+
+TEST_F(CommandErrorTest, UploadBeyondTheServersQuotaIsUnexpectedAndEndsTheSession) {
+  // The server's folder grew since the last total; the client's figure still
+  // leaves room, the server's does not.
+  WriteFile(Personal() / "grown.bin", std::string(7000, 'g'));
+  const fs::path local = dir_.Path() / "upload.bin";
+  WriteFile(local, std::string(2000, 'u'));
+  ASSERT_TRUE(server::SetModificationStamp(local, "20260102030405"));
+  session_->UploadFile(local.string());
+  ASSERT_TRUE(Until([&] { return !ui_.messages.empty(); }));
+  Settle();
+  EXPECT_EQ(Requests().back(), "UPLOAD|1|2000|\\upload.bin|20260102030405 -> UNEXPECTED (over quota)");
+  EXPECT_EQ(ui_.messages.back().text, "Απροσδόκητο σφάλμα");
+  EXPECT_EQ(ui_.messages.back().icon, MessageIcon::kCritical);
+  EXPECT_EQ(session_->ClientState(), net::SocketState::kClosed);
+  EXPECT_FALSE(session_->Progress().visible);
+  EXPECT_FALSE(session_->TransferActive());
+  EXPECT_TRUE(View().window_enabled);
+  EXPECT_EQ(View().dcbConnect.caption, "Σύνδεση");
+  EXPECT_FALSE(fs::exists(Personal() / "upload.bin"));
+}
+
 TEST_F(CommandErrorTest, OverlongNameIsRefusedAndTheSessionStays) {
   // The dialog has no length limit; the server's file system has one.
   const std::string name(300, 'n');
