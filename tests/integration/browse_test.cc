@@ -452,7 +452,8 @@ TEST_F(CommandErrorTest, UploadBeyondTheServersQuotaIsUnexpectedAndEndsTheSessio
   session_->UploadFile(local.string());
   ASSERT_TRUE(Until([&] { return !ui_.messages.empty(); }));
   Settle();
-  EXPECT_EQ(Requests().back(), "UPLOAD|1|2000|\\upload.bin|20260102030405 -> UNEXPECTED (over quota)");
+  EXPECT_EQ(Requests().back(),
+            "UPLOAD|1|2000|\\upload.bin|20260102030405 -> UNEXPECTED (over quota)");
   EXPECT_EQ(ui_.messages.back().text, "Απροσδόκητο σφάλμα");
   EXPECT_EQ(ui_.messages.back().icon, MessageIcon::kCritical);
   EXPECT_EQ(session_->ClientState(), net::SocketState::kClosed);

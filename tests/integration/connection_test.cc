@@ -2,6 +2,9 @@
 // server going away, keep-alive, and a send that fails.
 #include <thread>
 
+#include "app/crypto.h"
+#include "session/protocol.h"
+
 #include "live_server.h"
 
 namespace integration {
@@ -69,19 +72,34 @@ TEST_F(ConnectionTest, KeepAlivePingsOnEveryFifthTickAndTheServerAnswers) {
   EXPECT_TRUE(log_.errors.empty());
 }
 
-TEST_F(ConnectionTest, ServerPingIsAnsweredWithoutDisturbingTheSession) {
+TEST_F(ConnectionTest, ServerPingDoesNotDisturbTheSession) {
+  // A second, bare client of the same user shows when the server pings.
+  RawClient witness(server_->Port());
+  ASSERT_TRUE(Until([&] { return witness.Connected(); }));
+  witness.Send(session::FrameMessage("LOGIN|5|anna|" + app::ScrambledPasswordField("secret1")));
+  ASSERT_TRUE(Until([&] { return witness.received.find("LOGINOK") != std::string::npos; }));
   context_.config.ping_every = 1;
-  // The server pings an idle session after a second; its housekeeping runs
-  // four times a second.
-  loop_.RunUntil([] { return false; }, 1600ms);
+  ASSERT_TRUE(Until([&] { return witness.received.find("PING") != std::string::npos; }, 3s));
+  Settle();
   context_.config.ping_every = 0;
   EXPECT_EQ(session_->ClientState(), net::SocketState::kConnected);
-  EXPECT_EQ(server_->ConnectionCount(), 1u) << "the server did not drop the session";
   session_->dcbRefresh_Click();
   ASSERT_TRUE(WaitServerLines("TOTALSIZE -> TOTALSIZE"));
   WaitIdle();
+  EXPECT_EQ(View().rows.size(), 4u);
   EXPECT_TRUE(log_.errors.empty());
   EXPECT_TRUE(ui_.messages.empty());
+}
+
+TEST_F(ConnectionTest, TickCountSurvivesAReconnect) {
+  Ticks(3);
+  session_->dcbConnect_Click();
+  LogIn();
+  Ticks(1);
+  Settle();
+  EXPECT_EQ(ServerLines("PING -> PONG"), 0);
+  Ticks(1);
+  ASSERT_TRUE(WaitServerLines("PING -> PONG", 1)) << "the fifth tick counts across sessions";
 }
 
 TEST_F(ConnectionTest, DisconnectStopsTheKeepAlive) {

@@ -15,6 +15,7 @@ using session::MessageIcon;
 class LoginTest : public LiveServerTest {};
 
 TEST_F(LoginTest, ChainRunsInOrderAndStopsAtPcInfo) {
+  log_.debug = 1;  // the keyword of every reply is logged
   LogIn();
   Settle();
   const std::vector<std::string> expected = {
@@ -26,6 +27,11 @@ TEST_F(LoginTest, ChainRunsInOrderAndStopsAtPcInfo) {
       "disk=1536MB client=1.00.0 -> (no reply)",
   };
   EXPECT_EQ(Requests(), expected);
+  std::vector<std::string> replies;
+  for (const auto& line : log_.lines) {
+    if (line.rfind("DEBUG: smClient_DataArrival->", 0) == 0) replies.push_back(line.substr(29));
+  }
+  EXPECT_EQ(replies, (std::vector<std::string>{"LOGINOK", "LIST", "LOGINTIME", "SCHCLEANUPINFO"}));
   EXPECT_TRUE(session_->KeepAliveEnabled());
   EXPECT_TRUE(log_.Has("Έγινε σύνδεση."));
   EXPECT_TRUE(log_.errors.empty());
