@@ -157,11 +157,17 @@ TEST_P(UnreadableBodyTest, IsReportedAndShowsTheFailure) {
   EXPECT_EQ(server_->ConnectionCount(), 0u);
 }
 
+std::string BodyName(const ::testing::TestParamInfo<std::string>& info) {
+  constexpr const char* kNames[] = {"NotBase64", "NoSeparator", "NoPort"};
+  return kNames[info.index];
+}
+
 INSTANTIATE_TEST_SUITE_P(Bodies, UnreadableBodyTest,
                          ::testing::Values("%%% not base64 %%%",
                                            support::Base64Encode("tsohlacol"),  // no separator
                                            support::Base64Encode(":1.0.0.721")  // no port
-                                           ));
+                                           ),
+                         BodyName);
 
 TEST_F(BootstrapTest, SpaceSeparatesWhenThereIsNoColon) {
   std::string endpoint = "127.0.0.1 " + std::to_string(server_->Port());

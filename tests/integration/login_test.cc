@@ -96,6 +96,37 @@ TEST_F(LoginTest, CleanupDaysShowTheNotice) {
   EXPECT_EQ(ServerLines("PCINFO"), 1);
 }
 
+TEST_F(LoginTest, CleanupNoticeKeepsTheLabelFromTheOverQuotaWarning) {
+  context_.config.users[0].quota = 2000;  // anna holds 2057 bytes
+  context_.config.cleanup_days = 30;
+  LogIn();
+  const std::string notice =
+      "Προσοχή: Τα αρχεία των προσωπικών χώρων, παλιότερα των 30 ημερών, διαγράφονται "
+      "αυτόματα κάθε 7 ημέρες.";
+  EXPECT_EQ(View().lblCleanupWarning.caption, notice);
+  session_->dcbRefresh_Click();
+  ASSERT_TRUE(WaitServerLines("TOTALSIZE -> TOTALSIZE"));
+  WaitIdle();
+  Settle();
+  EXPECT_EQ(View().lblCleanupWarning.caption, notice);
+  EXPECT_TRUE(View().lblCleanupWarning.visible);
+  EXPECT_EQ(View().pbPFSize_state, session::BarState::kError);
+}
+
+TEST_F(LoginTest, OverQuotaShowsTheWarningOnlyWhenTheServerAsksForIt) {
+  context_.config.users[0].quota = 2000;
+  context_.config.users[0].over_quota_warning = false;
+  LogIn();
+  EXPECT_FALSE(View().lblCleanupWarning.visible);
+  EXPECT_EQ(View().pbPFSize_value, 100);
+
+  session_->dcbConnect_Click();
+  context_.config.users[0].over_quota_warning = true;
+  LogIn();
+  EXPECT_TRUE(View().lblCleanupWarning.visible);
+  EXPECT_EQ(View().lblCleanupWarning.caption.rfind("Προσοχή: Έχει ξεπεραστεί", 0), 0u);
+}
+
 TEST_F(LoginTest, ADisconnectFreesTheSlotForTheNextLogIn) {
   LogIn();
   session_->dcbConnect_Click();
