@@ -66,15 +66,18 @@ ClientSession::ClientSession(ServerContext& context, Transport& transport, std::
       created_(Clock::now()),
       last_activity_(created_) {}
 
-ClientSession::~ClientSession() {
+ClientSession::~ClientSession() { Detach(); }
+
+void ClientSession::Detach() {
+  phase_ = Phase::kClosing;
   if (upload_registered_) {
-    upload_.sink.Close();
-    context_.transfers.End(upload_.path, TransferRegistry::Mode::kWrite);
     context_.Log("#" + std::to_string(id_) + " upload interrupted, " +
                  std::to_string(upload_.remaining) + " bytes missing; the part stays on disk");
+    EndUpload();
   }
-  if (download_.registered) context_.transfers.End(download_.path, TransferRegistry::Mode::kRead);
-  if (user_ != nullptr) {
+  if (download_.registered) EndDownload();
+  if (slot_held_) {
+    slot_held_ = false;
     auto it = context_.sessions_per_user.find(user_->id);
     if (it != context_.sessions_per_user.end() && --it->second <= 0)
       context_.sessions_per_user.erase(it);
@@ -243,6 +246,7 @@ void ClientSession::HandleLogin(std::string_view arguments) {
 
   user_ = user;
   ++context_.sessions_per_user[user->id];
+  slot_held_ = true;
   personal_root_ = root;
   login_time_ = NowStamp();
   phase_ = Phase::kReady;

@@ -35,6 +35,12 @@ class ClientSession {
   ClientSession(const ClientSession&) = delete;
   ClientSession& operator=(const ClientSession&) = delete;
 
+  /// The connection is gone: ends a running transfer (a partial upload stays
+  /// on disk) and frees the user's session slot at once, so a client that
+  /// reconnects right away is not refused for its own old session. Nothing
+  /// is sent afterwards. Safe to call more than once.
+  void Detach();
+
   /// Bytes arrived from the client. All of them are consumed.
   void OnData(std::string_view bytes);
   /// Everything queued so far has been taken by the system; a download sends
@@ -132,6 +138,7 @@ class ClientSession {
   } download_;
   bool upload_registered_ = false;
   bool in_input_ = false;
+  bool slot_held_ = false;  ///< counted in context_.sessions_per_user
 };
 
 }  // namespace server

@@ -69,6 +69,7 @@ class Server::Connection : public Transport {
     if (closed_) return;
     closed_ = true;
     socket_.CloseSck();
+    if (session_) session_->Detach();
     server_.Retire(id_);
   }
 
