@@ -13,11 +13,17 @@
 #include "session/location.h"
 #include "session/loop_timer.h"
 #include "session/main_view_state.h"
+#include "session/progress_view_state.h"
 #include "session/session_services.h"
 #include "session/session_ui.h"
 #include "session/transfer_speed_calc.h"
+#include "support/error.h"
 
 namespace session {
+
+/// The run-time error raised for a reply that lacks a field or whose field has
+/// the wrong form (reported through the receiver's error branch).
+support::Error MalformedReply(std::string_view keyword);
 
 /// Settings the session starts with (read by the composition root).
 struct SessionConfig {
@@ -85,6 +91,26 @@ class FolderSession {
   void lvFiles_SelectRow(int row);
   /// Starts the hand-over auto-connect (enables tmrAdminAutoConnect).
   void StartAutoConnect();
+  /// Ctrl+Alt+F10: the protocol version in an information box.
+  void ShowProtocolVersion();
+
+  // ---- Transfers ----
+  /// Chooses the file to upload (open dialog) into the upload box.
+  void dcbBrowse_Click();
+  /// Uploads the file named in the upload box into the current folder.
+  void dcbUpload_Click();
+  /// Downloads the selected file row to a place the save dialog chooses.
+  void dcbDownload_Click();
+  /// Starts an upload of `local_path` into the current folder.
+  void UploadFile(const std::string& local_path);
+  /// Starts a download of the selected row to `local_path`.
+  void DownloadFile(const std::string& local_path);
+  /// The progress window's Cancel button (or its close box).
+  void cmdCancel_Click();
+  const ProgressViewState& Progress() const { return progress_; }
+  /// True while an upload or a download is under way (requested, streaming or
+  /// awaiting its confirmation).
+  bool TransferActive() const;
 
   // ---- Read-outs for the windows and tests ----
   const SessionConfig& Config() const { return config_; }
@@ -117,21 +143,25 @@ class FolderSession {
   void ShowCentered(const std::string& text, MessageIcon icon,
                     MessageButtons buttons = MessageButtons::kOk, const std::string& title = {});
   void Layout() { ++view_.layout_generation; }
+  /// Returns the transfer state to rest (counters, file, flags).
+  void ResetTransfers();
 
   // ---- Receiver (session_receiver.cc) ----
   void smClient_DataArrival(std::int64_t bytes_total);
   void DispatchFrame(std::string_view payload);
   bool HandleErrorReply(std::string_view keyword);
+  /// The transfer half of INUSE / FILENOTFOUND / FILEEXISTS / DIREXISTS.
+  void EndTransferOnErrorReply(std::string_view keyword);
   void ReportMalformed(const std::string& description);
 
   // ---- Log-in chain, keep-alive, folder switch (session_login.cc) ----
   void smClient_Connect();
   void smClient_CloseSck();
   void smClient_Error(net::SocketErrorEvent& event);
-  void OnLoginOk(const std::vector<std::string_view>& fields);
+  void OnLoginOk(std::string_view arguments);
   void OnDealerOk();
-  void OnLoginTime(const std::vector<std::string_view>& fields);
-  void OnSchCleanupInfo(const std::vector<std::string_view>& fields);
+  void OnLoginTime(std::string_view arguments);
+  void OnSchCleanupInfo(std::string_view arguments);
   void ShowCleanupNotice(std::int32_t days, std::int32_t interval);
   void SendListFollowUp();
   void tmrKeepAlive_Timer();
@@ -147,17 +177,22 @@ class FolderSession {
   void UpdateUsageDisplay();
   void ShowUsagePie(bool show);
   void AddListItem(const std::string& name, const std::string& size_text,
-                   const std::string& modified_text, const std::string& extension,
-                   bool is_folder);
+                   const std::string& modified_text, const std::string& extension, bool is_folder);
   void RemoveListItem(int position);
   void RecolourRows();
   void OnNewDirOk();
   void OnRenameOk();
   void OnDeleteOk();
-  void OnTotalSize(const std::vector<std::string_view>& fields);
+  void OnTotalSize(std::string_view arguments);
   int SelectedRow() const { return view_.selected_row; }
-  const ListRow* SelectedItem() const;
+  const ListItemView* SelectedItem() const;
   void RunDownloadCommand();
+
+  // ---- Transfers (session_transfer.cc) ----
+  void OnDoUpload();
+  void OnUploadOk();
+  void OnDoDownload();
+  void ReceiveRawDownload();
 
   // ---- Connection bootstrap (session_bootstrap.cc) ----
   void smRedir_Connect();
@@ -175,6 +210,7 @@ class FolderSession {
   std::function<void()> observer_;
 
   MainViewState view_;
+  ProgressViewState progress_;
   net::SocketMaster smClient_;
   net::SocketMaster smRedir_;
   LoopTimer tmrKeepAlive_;
@@ -201,11 +237,13 @@ class FolderSession {
   std::vector<std::int64_t> row_sizes_;
   std::vector<std::string> row_stamps_;
   std::string entered_name_;
+  bool last_press_left_on_row_ = false;
   std::string renamed_to_;
 
   // Transfers (the engines read and clear these).
   bool uploading_ = false;
   bool downloading_ = false;
+  bool downloading_raw_ = false;
 
   /// Shared with handlers that call out to the user; cleared by the destructor
   /// so a handler notices when the session went away during a modal dialog.

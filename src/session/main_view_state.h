@@ -45,7 +45,7 @@ struct LinkView {
 };
 
 /// One row of the file list, in server order.
-struct ListRow {
+struct ListItemView {
   std::string name;
   std::string size_text;
   std::string modified_text;
@@ -80,7 +80,7 @@ struct MainViewState {
   ButtonView dcbDownload;
 
   bool lvFiles_enabled = false;
-  std::vector<ListRow> rows;
+  std::vector<ListItemView> rows;
   int selected_row = -1;  ///< zero-based list index of the selected row, -1 for none
 
   LabelView lblUploadPrompt;

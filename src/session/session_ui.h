@@ -77,6 +77,10 @@ class SessionUi {
   /// Taskbar progress of the running transfer: 0..100, or -1 to clear it.
   virtual void SetTaskbarProgress(int percent) = 0;
 
+  /// Closes the modal dialogs of a session that has just been reset (name
+  /// dialog, file-exists dialog); a no-op where none is open.
+  virtual void CloseDialogs() {}
+
   /// The main window asks to be closed (the program ends), e.g. after the user
   /// chose to fetch a newer client.
   virtual void CloseMainWindow() = 0;

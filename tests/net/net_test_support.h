@@ -9,12 +9,16 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "net/dispatch.h"
 #include "net/poll_event_loop.h"
 #include "net/socket_api.h"
+#include "net/socket_master.h"
+#include "support/error.h"
 
 namespace net::testing {
 
@@ -142,6 +146,50 @@ class RawSocket {
  private:
   int fd_ = -1;
 };
+
+/// Records every event of a socket, in order.
+struct Recorder {
+  explicit Recorder(SocketMaster& s) {
+    s.OnConnect = [this] { events.push_back("Connect"); };
+    s.OnCloseSck = [this] { events.push_back("CloseSck"); };
+    s.OnDataArrival = [this](std::int64_t total) {
+      events.push_back("DataArrival");
+      totals.push_back(total);
+    };
+    s.OnSendComplete = [this] { events.push_back("SendComplete"); };
+    s.OnSendProgress = [this](std::int64_t sent, std::int64_t remaining) {
+      events.push_back("SendProgress");
+      progress.emplace_back(sent, remaining);
+    };
+    s.OnError = [this](SocketErrorEvent& e) {
+      events.push_back("Error");
+      errors.push_back(e);
+    };
+  }
+  int Count(const std::string& name) const {
+    int n = 0;
+    for (const auto& e : events) n += e == name ? 1 : 0;
+    return n;
+  }
+  bool Saw(const std::string& name) const { return Count(name) > 0; }
+  std::vector<std::string> events;
+  std::vector<std::int64_t> totals;
+  std::vector<std::pair<std::int64_t, std::int64_t>> progress;
+  std::vector<SocketErrorEvent> errors;
+};
+
+/// Expects `body` to throw support::Error with `number`; answers the error's source.
+template <typename Body>
+std::string ExpectError(int number, Body body) {
+  try {
+    body();
+  } catch (const support::Error& e) {
+    EXPECT_EQ(e.Number(), number) << e.Source() << ": " << e.Description();
+    return e.Source();
+  }
+  ADD_FAILURE() << "no error " << number;
+  return {};
+}
 
 /// A port on 127.0.0.1 where nobody listens (bound, then released).
 inline int UnusedPort() {
