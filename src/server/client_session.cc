@@ -62,7 +62,7 @@ ClientSession::ClientSession(ServerContext& context, Transport& transport, std::
       transport_(transport),
       id_(id),
       peer_(std::move(peer)),
-      reader_(session::FrameReader::Tokens::kKeepAlive),
+      reader_(session::FrameReader::Tokens::kKeepAlive, context.max_request),
       created_(Clock::now()),
       last_activity_(created_) {}
 
@@ -96,7 +96,8 @@ void ClientSession::OnData(std::string_view bytes) {
   reader_.Feed(bytes);
   // Nothing but the next request is expected while a download streams; a
   // client that keeps sending meanwhile is not a client of this protocol.
-  if (phase_ == Phase::kDownloading && reader_.Buffered().size() > 64 * 1024)
+  if (phase_ == Phase::kDownloading &&
+      static_cast<std::int64_t>(reader_.Buffered().size()) > context_.max_request)
     return Violation("data sent during a download");
   ProcessInput();
 }
