@@ -12,6 +12,9 @@ namespace {
 
 constexpr std::chrono::milliseconds kKeepAliveInterval{60000};
 constexpr std::chrono::milliseconds kAutoConnectInterval{1};
+constexpr std::chrono::milliseconds kSendInterval{1};
+constexpr std::chrono::milliseconds kSpeedInterval{975};
+constexpr std::chrono::milliseconds kAnimationInterval{500};
 constexpr int kSpeedSamples = 20;
 
 }  // namespace
@@ -26,6 +29,13 @@ FolderSession::FolderSession(net::EventLoop& loop, SessionUi& ui, SessionLog& lo
       tmrKeepAlive_(loop, kKeepAliveInterval, [this] { tmrKeepAlive_Timer(); }),
       tmrAdminAutoConnect_(loop, kAutoConnectInterval, [this] { tmrAdminAutoConnect_Timer(); }),
       reader_(FrameReader::Tokens::kFramesOnly),
+      tmrSend_(loop, kSendInterval, [this] { tmrSend_Timer(); }),
+      tmrProgress_(loop,
+                   std::chrono::milliseconds(
+                       config_.progress_refresh_rate > 0 ? config_.progress_refresh_rate : 400),
+                   [this] { UpdateProgress(); }),
+      tmrSpeed_(loop, kSpeedInterval, [this] { tmrSpeed_Timer(); }),
+      tmrAnimation_(loop, kAnimationInterval, [this] { tmrAnimation_Timer(); }),
       alive_(std::make_shared<bool>(true)) {
   if (config_.chunk_size < 1) config_.chunk_size = 6144;
   speed_calc_.SetSamples(kSpeedSamples);
@@ -34,6 +44,7 @@ FolderSession::FolderSession(net::EventLoop& loop, SessionUi& ui, SessionLog& lo
   smClient_.OnDataArrival = [this](std::int64_t total) { smClient_DataArrival(total); };
   smClient_.OnCloseSck = [this] { smClient_CloseSck(); };
   smClient_.OnError = [this](net::SocketErrorEvent& e) { smClient_Error(e); };
+  smClient_.OnSendComplete = [this] { smClient_SendComplete(); };
   smRedir_.OnConnect = [this] { smRedir_Connect(); };
   smRedir_.OnDataArrival = [this](std::int64_t total) { smRedir_DataArrival(total); };
   smRedir_.OnCloseSck = [this] { smRedir_CloseSck(); };
@@ -134,9 +145,11 @@ bool FolderSession::CheckConnected() {
 void FolderSession::ResetToDisconnected() {
   smClient_.CloseSck();
   smRedir_.CloseSck();
+  tmrSend_.SetEnabled(false);
   tmrKeepAlive_.SetEnabled(false);
-  ResetTransfers();
   ui_.CloseDialogs();
+  UnloadProgress(false);
+  ResetTransfers();
 
   view_.dcbConnect.caption = "Σύνδεση";
   view_.dcbConnect.tooltip = "Σύνδεση στον προσωπικό χώρο";

@@ -18,12 +18,17 @@
 #include "session/session_ui.h"
 #include "session/transfer_speed_calc.h"
 #include "support/error.h"
+#include "support/file.h"
 
 namespace session {
 
 /// The run-time error raised for a reply that lacks a field or whose field has
 /// the wrong form (reported through the receiver's error branch).
 support::Error MalformedReply(std::string_view keyword);
+
+/// "Εκτιμώμενος χρόνος:" with the non-zero hours, minutes and seconds of
+/// `seconds`, each with its singular or plural word.
+std::string EstimateText(std::int32_t seconds);
 
 /// Settings the session starts with (read by the composition root).
 struct SessionConfig {
@@ -41,6 +46,8 @@ struct SessionConfig {
   std::string proxy_server;
   std::int32_t proxy_port = 8080;
   std::int32_t chunk_size = 6144;
+  /// Interval of the progress refresh, ms (the ProgressRefreshRate setting).
+  std::int32_t progress_refresh_rate = 400;
   /// Credentials were handed over by another program: the boxes stay locked.
   bool auto_connect = false;
   /// Major.minor(2 digits).revision, reported at log-in.
@@ -188,11 +195,51 @@ class FolderSession {
   const ListItemView* SelectedItem() const;
   void RunDownloadCommand();
 
-  // ---- Transfers (session_transfer.cc) ----
+  // ---- Transfers (session_transfer.cc, session_upload.cc, session_download.cc) ----
+  enum class TransferPhase {
+    kIdle,
+    kUploadRequested,    ///< UPLOAD sent, waiting for DO UPLOAD
+    kUploadSending,      ///< Uploading: chunks go out
+    kUploadAwaitingOk,   ///< every byte sent, waiting for UPLOADOK
+    kDownloadRequested,  ///< DOWNLOAD sent, waiting for DO DOWNLOAD
+    kDownloadStreaming,  ///< Downloading: every arrival belongs to the file
+  };
+  bool Uploading() const { return phase_ == TransferPhase::kUploadSending; }
+  bool Downloading() const { return phase_ == TransferPhase::kDownloadStreaming; }
+  void AbortTransfer();
+  /// Cancels a transfer whose request is out but whose go-ahead has not come:
+  /// the server cannot be told, so the connection is dropped and re-opened.
+  void DropConnectionAndReconnect();
+  ExistsAnswer AskReplaceOrResume(const std::string& file_name, std::int64_t source_size,
+                                  std::int64_t destination_size, bool upload);
+  /// Closes the local file; a download that has written nothing deletes the
+  /// file it created or emptied.
+  void CloseTransferFile(bool delete_empty_download);
+  /// Puts the window back after a transfer that failed before streaming.
+  void RestoreAfterFailedStart();
+
   void OnDoUpload();
   void OnUploadOk();
+  void SendNextChunk();
+  void OnChunkSent();
+  void smClient_SendComplete();
+  void tmrSend_Timer();
+
   void OnDoDownload();
-  void ReceiveRawDownload();
+  /// Writes the waiting download bytes; answers whether bytes beyond the file
+  /// are left to be read as messages.
+  bool ReceiveRawDownload();
+  void FinishDownload();
+
+  // ---- Progress window (session_progress.cc) ----
+  void PrepareProgressForm(bool upload, const std::string& source, const std::string& destination);
+  void UpdateProgress();
+  void tmrSpeed_Timer();
+  void tmrAnimation_Timer();
+  /// Unloads the progress window. `abort` runs AbortTransfer as the window's
+  /// own unload does (cancel button, close box); the engines and the session
+  /// reset close it without.
+  void UnloadProgress(bool abort);
 
   // ---- Connection bootstrap (session_bootstrap.cc) ----
   void smRedir_Connect();
@@ -240,10 +287,23 @@ class FolderSession {
   bool last_press_left_on_row_ = false;
   std::string renamed_to_;
 
-  // Transfers (the engines read and clear these).
-  bool uploading_ = false;
-  bool downloading_ = false;
-  bool downloading_raw_ = false;
+  // Transfer state.
+  TransferPhase phase_ = TransferPhase::kIdle;
+  std::int64_t next_byte_ = 0;
+  std::int64_t file_size_ = 0;
+  std::string local_file_;
+  support::File transfer_file_;
+  std::string transfer_buffer_;
+  int upload_row_index_ = 0;  ///< 1-based row replaced or continued; 0 for a new file
+  std::string upload_stamp_;
+  int send_depth_ = 0;
+  std::int64_t download_start_ = 0;
+  std::string download_stamp_;  ///< row stamp of the file being downloaded
+  int idle_ticks_ = 0;
+  LoopTimer tmrSend_;
+  LoopTimer tmrProgress_;
+  LoopTimer tmrSpeed_;
+  LoopTimer tmrAnimation_;
 
   /// Shared with handlers that call out to the user; cleared by the destructor
   /// so a handler notices when the session went away during a modal dialog.

@@ -20,7 +20,18 @@ void FolderSession::smClient_Connect() {
   }
 }
 
-void FolderSession::smClient_CloseSck() { ResetToDisconnected(); }
+void FolderSession::smClient_CloseSck() {
+  // A transfer cut off by the server is reported once, as a lost connection;
+  // otherwise a closing server resets the window silently.
+  const bool transfer_was_active = TransferActive();
+  const bool dealers = in_dealers_folder_;
+  ResetToDisconnected();
+  if (transfer_was_active) {
+    ShowCentered(std::string("Χάθηκε η σύνδεση με ") +
+                     (dealers ? "το χώρο συνεργατών" : "τον προσωπικό χώρο") + ".",
+                 MessageIcon::kCritical);
+  }
+}
 
 void FolderSession::smClient_Error(net::SocketErrorEvent& event) {
   log_.WriteLog("[smClient] Σφάλμα: " + event.description);
@@ -144,7 +155,7 @@ void FolderSession::OnDealerOk() {
 void FolderSession::tmrKeepAlive_Timer() {
   if (++keep_alive_ticks_ < 5) return;
   keep_alive_ticks_ = 0;
-  if (smClient_.State() != net::SocketState::kConnected || uploading_ || downloading_) return;
+  if (smClient_.State() != net::SocketState::kConnected || TransferActive()) return;
   try {
     smClient_.SendData(kPing);
   } catch (const support::Error& e) {

@@ -63,9 +63,9 @@ void FolderSession::smClient_DataArrival(std::int64_t /*bytes_total*/) {
       return;
     }
     if (aborting_) return;  // the bytes stay queued until the socket is closed
-    if (downloading_raw_) {
-      ReceiveRawDownload();
-      return;
+    if (Downloading()) {
+      if (!ReceiveRawDownload()) return;
+      waiting = smClient_.ReceivedView();  // bytes after the file's end are messages
     }
 
     const bool frame_was_open = reader_.InFrame();
@@ -88,7 +88,7 @@ void FolderSession::smClient_DataArrival(std::int64_t /*bytes_total*/) {
       if (r.status != FrameReader::Status::kFrame) continue;
       const std::string payload(r.payload);
       DispatchFrame(payload);
-      if (!*alive || downloading_raw_) return;
+      if (!*alive || Downloading()) return;
     }
   } catch (const support::Error& e) {
     if (!*alive) return;
