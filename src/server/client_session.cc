@@ -84,10 +84,6 @@ void ClientSession::Detach() {
   }
 }
 
-bool ClientSession::Transferring() const {
-  return phase_ == Phase::kUploading || phase_ == Phase::kOffered || phase_ == Phase::kDownloading;
-}
-
 void ClientSession::OnData(std::string_view bytes) {
   if (phase_ == Phase::kClosing) return;
   last_activity_ = Clock::now();
@@ -193,12 +189,12 @@ void ClientSession::Reply(std::string_view frame, std::string_view note) {
   transport_.Send(frame);
 }
 
-void ClientSession::ReplyError(std::string_view keyword) {
+void ClientSession::ReplyKeyword(std::string_view keyword) {
   Reply(session::EncodeKeyword(keyword), keyword);
 }
 
 void ClientSession::RefuseAndClose(std::string_view keyword) {
-  ReplyError(keyword);
+  ReplyKeyword(keyword);
   phase_ = Phase::kClosing;
   transport_.CloseAfterSend();
 }
@@ -275,9 +271,9 @@ void ClientSession::HandlePcInfo(std::string_view arguments) {
 }
 
 void ClientSession::HandleFolderSwitch(bool dealers) {
-  if (dealers && !user_->dealers) return ReplyError(kw::kNoPermission);
+  if (dealers && !user_->dealers) return ReplyKeyword(kw::kNoPermission);
   in_dealers_ = dealers;
-  ReplyError(kw::kDealerOk);
+  ReplyKeyword(kw::kDealerOk);
 }
 
 std::optional<session::RemotePath> ClientSession::ParsePath(std::string_view wire) {
@@ -300,11 +296,9 @@ std::optional<fs::path> ClientSession::Resolve(const session::RemotePath& path, 
 
 bool ClientSession::RefuseWriteInDealers() {
   if (!in_dealers_) return false;
-  ReplyError(kw::kNoPermission);
+  ReplyKeyword(kw::kNoPermission);
   return true;
 }
-
-fs::path ClientSession::WriteRoot() const { return personal_root_; }
 
 bool ClientSession::IsLinkName(std::string_view name) const {
   for (const auto& link : context_.config.links)

@@ -52,10 +52,6 @@ class ClientSession {
   /// logged in within the login time-out.
   void Tick(Clock::time_point now);
 
-  bool LoggedIn() const { return user_ != nullptr; }
-  bool Transferring() const;
-  std::uint64_t Id() const { return id_; }
-
  private:
   enum class Phase {
     kLogin,        ///< waiting for LOGIN
@@ -71,7 +67,8 @@ class ClientSession {
   void HandleFrame(std::string_view payload);
   void Dispatch(std::string_view keyword, std::string_view arguments, bool has_arguments);
   void Reply(std::string_view frame, std::string_view note);
-  void ReplyError(std::string_view keyword);
+  /// A reply that is its keyword alone (error replies and the plain OKs).
+  void ReplyKeyword(std::string_view keyword);
   void RefuseAndClose(std::string_view keyword);
   void Violation(std::string_view why);
 
@@ -103,7 +100,6 @@ class ClientSession {
   std::optional<std::filesystem::path> Resolve(const session::RemotePath& path, bool linked);
   /// True (after replying) when writes are refused here: the dealers folder.
   bool RefuseWriteInDealers();
-  std::filesystem::path WriteRoot() const;
   bool IsLinkName(std::string_view name) const;
 
   ServerContext& context_;
