@@ -379,6 +379,48 @@ TEST_F(UploadTest, CancelWhileSendingReconnects) {
   ASSERT_TRUE(Until([&] { return peer_->connections == 2; }));
 }
 
+TEST_F(UploadTest, ResumeBeyondFourGibibytesUsesSixtyFourBitPositions) {
+  constexpr std::int64_t kFourGiB = std::int64_t{4} * 1024 * 1024 * 1024;
+  LogIn("huge.bin|4294967296|20260101000000", "LOGINOK|0|9999999999999|False|False");
+  const fs::path local = dir_ / "huge.bin";
+  WriteAll(local, "");
+  fs::resize_file(local, kFourGiB);  // sparse
+  {
+    std::ofstream out(local, std::ios::binary | std::ios::app);
+    out << "tail-bytes";
+  }
+  ui_.exists_answers.push_back(ExistsAnswer::kContinue);
+  session_->UploadFile(local.string());
+  ExpectFrame("UPLOAD|4294967297|4294967306|\\huge.bin|" + Stamp(local));
+  peer_->SendFrame("DO UPLOAD");
+  Expect("tail-bytes");
+  peer_->SendFrame("UPLOADOK");
+  ASSERT_TRUE(WaitIdle());
+  EXPECT_EQ(session_->RowSizes()[0], kFourGiB + 10);
+}
+
+TEST_F(TransferTest, DownloadResumeBeyondFourGibibytesAppendsAtTheRightOffset) {
+  constexpr std::int64_t kFourGiB = std::int64_t{4} * 1024 * 1024 * 1024;
+  LogIn("huge.bin|4294967306|20260101000000");
+  const fs::path local = dir_ / "huge.bin";
+  WriteAll(local, "");
+  fs::resize_file(local, kFourGiB);
+  ui_.exists_answers.push_back(ExistsAnswer::kContinue);
+  Select("huge.bin");
+  session_->DownloadFile(local.string());
+  ExpectFrame("DOWNLOAD|4294967297|\\huge.bin|False");
+  peer_->SendFrame("DO DOWNLOAD");
+  ExpectFrame("DO DOWNLOAD|4294967297");
+  peer_->Send("tail-bytes");
+  ASSERT_TRUE(WaitIdle());
+  EXPECT_EQ(static_cast<std::int64_t>(fs::file_size(local)), kFourGiB + 10);
+  std::ifstream in(local, std::ios::binary);
+  in.seekg(kFourGiB);
+  std::string tail(10, '\0');
+  in.read(tail.data(), 10);
+  EXPECT_EQ(tail, "tail-bytes");
+}
+
 // ---- Progress texts ----
 
 TEST(ProgressTexts, EstimateWordsFollowTheNumbers) {
