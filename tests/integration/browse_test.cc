@@ -3,11 +3,13 @@
 // server gives to folder commands.
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <iterator>
 
 #include "app/crypto.h"
 #include "live_server.h"
 #include "server/transfer_files.h"
+#include "session/file_times.h"
 #include "session/protocol.h"
 
 namespace integration {
@@ -136,6 +138,34 @@ TEST_F(BrowseTest, LinkedFolderIsListedByItsTargetAndLocked) {
   EXPECT_FALSE(View().txtUpload.locked);
   EXPECT_TRUE(View().rows[RowNamed("Manuals")].blue);
   EXPECT_FALSE(View().rows[RowNamed("Docs")].blue);
+}
+
+TEST_F(BrowseTest, OpeningAFileDownloadsItByItsLinkedPath) {
+  WriteFile(context_.links_root / "manuals" / "guide.pdf", "guide text");
+  ASSERT_TRUE(server::SetModificationStamp(context_.links_root / "manuals" / "guide.pdf",
+                                           "20240102030400"));
+  Select("Manuals");
+  AndWait([&] { session_->lvFiles_DblClick(); });
+  Select("guide.pdf");
+  const fs::path by_enter = dir_.Path() / "by-enter.pdf";
+  ui_.save_file = by_enter.string();
+  session_->lvFiles_KeyDown(ListKey::kEnter);
+  ASSERT_TRUE(Until([&] { return !session_->TransferActive() && View().window_enabled; }));
+  EXPECT_EQ(ServerLines("DOWNLOAD|1|\\manuals\\guide.pdf|True -> DO DOWNLOAD"), 1);
+  std::ifstream in(by_enter, std::ios::binary);
+  const std::string got((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(got, "guide text");
+  EXPECT_EQ(session::LastWriteStamp(by_enter.string()), "20240102030400")
+      << "the local copy carries the server's time";
+
+  const fs::path by_click = dir_.Path() / "by-click.pdf";
+  ui_.save_file = by_click.string();
+  Select("guide.pdf");
+  session_->lvFiles_DblClick();
+  ASSERT_TRUE(Until([&] { return !session_->TransferActive() && View().window_enabled; }));
+  EXPECT_EQ(ServerLines("DOWNLOAD|1|\\manuals\\guide.pdf|True -> DO DOWNLOAD"), 2);
+  EXPECT_EQ(fs::file_size(by_click), 10u);
+  EXPECT_TRUE(log_.errors.empty());
 }
 
 TEST_F(BrowseTest, NewFolderAtTheTopOfALinkedFolderDisablesItself) {
@@ -287,6 +317,16 @@ TEST_F(BrowseTest, RenameChangesTheNameOnDiskAndInTheRow) {
   Select("Έγγραφα");
   AndWait([&] { session_->lvFiles_DblClick(); });
   EXPECT_EQ(RowNames(), (std::vector<std::string>{"..", "inner.txt"}));
+}
+
+TEST_F(BrowseTest, RenameChangingOnlyTheCaseOfAFolderReachesTheDisk) {
+  Select("Docs");
+  ui_.names.push_back("DOCS");
+  AndWait([&] { session_->dcbRename_Click(); });
+  EXPECT_EQ(Requests().back(), "RENAME|\\Docs|\\DOCS -> RENAMEOK");
+  EXPECT_TRUE(fs::is_directory(Personal() / "DOCS"));
+  EXPECT_FALSE(fs::exists(Personal() / "Docs"));
+  EXPECT_EQ(View().rows[1].name, "DOCS");
 }
 
 TEST_F(BrowseTest, DeleteRemovesTheFileAndLowersTheUsage) {
