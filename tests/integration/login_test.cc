@@ -153,6 +153,24 @@ TEST_F(LoginTest, ScrambledPasswordMayHoldABar) {
   EXPECT_TRUE(ui_.messages.empty());
 }
 
+TEST_F(LoginTest, HandedOverCredentialsConnectByThemselvesAndStayLocked) {
+  session::SessionConfig config = DirectConfig();
+  config.auto_connect = true;
+  Configure(config);
+  EXPECT_TRUE(View().txtID.locked);
+  EXPECT_FALSE(View().chkSaveLogin_enabled);
+  session_->StartAutoConnect();
+  ASSERT_TRUE(WaitServerLines("PCINFO"));
+  WaitIdle();
+  EXPECT_EQ(View().dcbConnect.caption, "Αποσύνδεση");
+  session_->dcbConnect_Click();
+  EXPECT_EQ(View().dcbConnect.caption, "Σύνδεση");
+  EXPECT_TRUE(View().txtID.locked) << "the boxes stay locked after a disconnect";
+  EXPECT_TRUE(View().txtPassword.locked);
+  Settle();
+  EXPECT_EQ(ServerLines("LOGINOK"), 1) << "the timer connected once only";
+}
+
 // ---- Refusals at log-in ----
 
 /// Checks the state every refusal that ends the session leaves behind.
