@@ -1,5 +1,11 @@
 #include "support/stamp.h"
 
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "support/file_stamp.h"
+
 #include <gtest/gtest.h>
 
 namespace support {
@@ -38,12 +44,6 @@ TEST(Stamps, FormatPadsEveryField) {
 
 }  // namespace
 }  // namespace support
-
-#include <unistd.h>
-
-#include <cstdio>
-
-#include "support/file_stamp.h"
 
 namespace support {
 namespace {
