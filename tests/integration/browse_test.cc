@@ -9,8 +9,8 @@
 #include "app/crypto.h"
 #include "live_server.h"
 #include "server/transfer_files.h"
-#include "session/file_times.h"
 #include "session/protocol.h"
+#include "support/file_stamp.h"
 
 namespace integration {
 namespace {
@@ -155,7 +155,7 @@ TEST_F(BrowseTest, OpeningAFileDownloadsItByItsLinkedPath) {
   std::ifstream in(by_enter, std::ios::binary);
   const std::string got((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   EXPECT_EQ(got, "guide text");
-  EXPECT_EQ(session::LastWriteStamp(by_enter.string()), "20240102030400")
+  EXPECT_EQ(support::LastWriteStamp(by_enter.string()), "20240102030400")
       << "the local copy carries the server's time";
 
   const fs::path by_click = dir_.Path() / "by-click.pdf";
