@@ -10,6 +10,7 @@
 
 #include "session/file_times.h"
 #include "session_fixture.h"
+#include "support/file_stamp.h"
 
 namespace session {
 namespace {
@@ -76,7 +77,7 @@ TEST_F(TransferTest, DownloadWritesTheFileAndStampsIt) {
   EXPECT_EQ(ui_.sounds, 1);
   EXPECT_TRUE(log_.Has("Λήψη αρχείου"));
   EXPECT_TRUE(log_.Has("Ολοκληρώθηκε."));
-  EXPECT_EQ(LastWriteStamp(local.string()), "20260306090559");
+  EXPECT_EQ(support::LastWriteStamp(local.string()), "20260306090559");
 }
 
 TEST_F(TransferTest, ContinueAppendsAfterTheLocalBytes) {
@@ -262,7 +263,7 @@ class UploadTest : public TransferTest {
     config.chunk_size = 16;
     Configure(config);
   }
-  std::string Stamp(const fs::path& path) { return LastWriteStamp(path.string()).value(); }
+  std::string Stamp(const fs::path& path) { return support::LastWriteStamp(path.string()).value(); }
 };
 
 TEST_F(UploadTest, ChunkSizePlusOneGoesOutInTwoChunksAndAddsARow) {
