@@ -277,6 +277,10 @@ class FolderSession {
   bool over_quota_warning_ = false;
   bool cleanup_notice_shown_ = false;
   bool usage_total_wanted_ = false;
+  /// The log-in time chain (MYLOGINTIME or LOGINTIME, SCHCLEANUPINFO, PCINFO)
+  /// is under way: its replies send requests of their own, so the window stays
+  /// busy until PCINFO is out, or a command could be answered out of turn.
+  bool login_chain_pending_ = false;
   int keep_alive_ticks_ = 0;
 
   // Location and rows.

@@ -95,8 +95,8 @@ void FolderSession::OnList(std::string_view arguments) {
   SetUploadControls(location_.link_display_prefix.empty() && !in_dealers_folder_);
   SendListFollowUp();
   view_.lblPath.caption = location_.DisplayPath();
-  view_.window_enabled = true;
-  view_.cursor = Cursor::kNormal;
+  view_.window_enabled = !login_chain_pending_;
+  view_.cursor = login_chain_pending_ ? Cursor::kHourglass : Cursor::kNormal;
   Changed();
 }
 

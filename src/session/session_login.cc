@@ -81,8 +81,10 @@ void FolderSession::SendListFollowUp() {
     SendFrame(EncodeKeyword(keyword::kTotalSize));
   } else if (reconnect_pending_) {
     reconnect_pending_ = false;
+    login_chain_pending_ = true;
     SendFrame(EncodeLoginTime({login_time_}));
   } else if (login_time_.empty()) {
+    login_chain_pending_ = true;
     SendFrame(EncodeKeyword(keyword::kMyLoginTime));
   }
 }
@@ -100,6 +102,10 @@ void FolderSession::OnSchCleanupInfo(std::string_view arguments) {
   ShowCleanupNotice(info->days, info->interval);
   const auto fields = PcInfoFields(facts_, config_.client_version);
   SendFrame(EncodePcInfo({fields[0], fields[1], fields[2], fields[3], fields[4]}));
+  login_chain_pending_ = false;
+  view_.window_enabled = true;
+  view_.cursor = Cursor::kNormal;
+  Changed();
 }
 
 void FolderSession::ShowCleanupNotice(std::int32_t days, std::int32_t interval) {
