@@ -7,8 +7,8 @@
 namespace support {
 
 /// Run-time error numbers shared by several classes.
-inline constexpr std::int32_t kErrInvalidArgument = 5;          ///< "Invalid procedure call or argument"
-inline constexpr std::int32_t kErrInvalidPropertyValue = 380;   ///< "Invalid property value"
+inline constexpr std::int32_t kErrInvalidArgument = 5;  ///< "Invalid procedure call or argument"
+inline constexpr std::int32_t kErrInvalidPropertyValue = 380;  ///< "Invalid property value"
 
 /// A numbered run-time error: the number callers test, the source that names the
 /// class and member that raised it ("File:OpenFile", "SocketMaster.Connect"), and a

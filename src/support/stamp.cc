@@ -32,8 +32,8 @@ int DaysInMonth(int year, int month) {
 
 bool IsValidStamp(const Stamp& s) {
   return s.year >= 1 && s.year <= 9999 && s.month >= 1 && s.month <= 12 && s.day >= 1 &&
-         s.day <= DaysInMonth(s.year, s.month) && s.hour >= 0 && s.hour <= 23 &&
-         s.minute >= 0 && s.minute <= 59 && s.second >= 0 && s.second <= 59;
+         s.day <= DaysInMonth(s.year, s.month) && s.hour >= 0 && s.hour <= 23 && s.minute >= 0 &&
+         s.minute <= 59 && s.second >= 0 && s.second <= 59;
 }
 
 std::string FormatStamp(const Stamp& s) {

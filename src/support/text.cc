@@ -71,15 +71,24 @@ char32_t FoldCodePoint(char32_t cp) {
   // Α..Ω and Ϊ Ϋ -> α..ω, ϊ ϋ (U+03A2 is unassigned)
   if (cp >= 0x0391 && cp <= 0x03AB && cp != 0x03A2) return cp + 0x20;
   switch (cp) {
-    case 0x0386: return 0x03AC;  // Ά
-    case 0x0388: return 0x03AD;  // Έ
-    case 0x0389: return 0x03AE;  // Ή
-    case 0x038A: return 0x03AF;  // Ί
-    case 0x038C: return 0x03CC;  // Ό
-    case 0x038E: return 0x03CD;  // Ύ
-    case 0x038F: return 0x03CE;  // Ώ
-    case 0x03C2: return 0x03C3;  // ς
-    default: break;
+    case 0x0386:
+      return 0x03AC;  // Ά
+    case 0x0388:
+      return 0x03AD;  // Έ
+    case 0x0389:
+      return 0x03AE;  // Ή
+    case 0x038A:
+      return 0x03AF;  // Ί
+    case 0x038C:
+      return 0x03CC;  // Ό
+    case 0x038E:
+      return 0x03CD;  // Ύ
+    case 0x038F:
+      return 0x03CE;  // Ώ
+    case 0x03C2:
+      return 0x03C3;  // ς
+    default:
+      break;
   }
   if (cp >= 0xC0 && cp <= 0xDE && cp != 0xD7) return cp + 0x20;  // Latin-1 capitals
   return cp;

@@ -20,8 +20,9 @@ TEST(CodePage, EveryByteSurvivesARoundTripThroughUtf8) {
 
 TEST(CodePage, GreekLettersMapToTheirCodes) {
   // "Προσωπικός χώρος"
-  const std::string text = "\u03A0\u03C1\u03BF\u03C3\u03C9\u03C0\u03B9\u03BA\u03CC\u03C2 "
-                           "\u03C7\u03CE\u03C1\u03BF\u03C2";
+  const std::string text =
+      "\u03A0\u03C1\u03BF\u03C3\u03C9\u03C0\u03B9\u03BA\u03CC\u03C2 "
+      "\u03C7\u03CE\u03C1\u03BF\u03C2";
   const std::string bytes = Utf8ToCp1253(text);
   ASSERT_EQ(bytes.size(), 16u);
   EXPECT_EQ(static_cast<unsigned char>(bytes[0]), 0xD0);   // Π
@@ -57,7 +58,7 @@ TEST(CodePage, UndefinedCodesDecodeToDistinctPlaceholders) {
 }
 
 TEST(CodePage, UnmappableTextBecomesTheReplacement) {
-  EXPECT_EQ(Utf8ToCp1253("a\u4E2Db"), "a?b");     // CJK
+  EXPECT_EQ(Utf8ToCp1253("a\u4E2Db"), "a?b");      // CJK
   EXPECT_EQ(Utf8ToCp1253("\U0001F600"), "?");      // emoji: one character, one byte
   EXPECT_EQ(Utf8ToCp1253("x\xC3"), "x?");          // truncated sequence
   EXPECT_EQ(Utf8ToCp1253("\xED\xA0\x80"), "???");  // encoded surrogate is malformed

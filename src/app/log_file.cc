@@ -1,0 +1,124 @@
+#include "app/log_file.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+
+#include "support/codepage.h"
+
+namespace app {
+namespace {
+
+std::string Number(int value, int digits) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%0*d", digits, value);
+  return buf;
+}
+
+}  // namespace
+
+LocalTime LocalNow() {
+  const auto now = std::chrono::system_clock::now();
+  const auto ms =
+      std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count();
+  const std::time_t t = static_cast<std::time_t>(ms / 1000);
+  std::tm lt{};
+  localtime_r(&t, &lt);
+  return LocalTime{
+      lt.tm_year + 1900,          lt.tm_mon + 1, lt.tm_mday, lt.tm_hour, lt.tm_min, lt.tm_sec,
+      static_cast<int>(ms % 1000)};
+}
+
+std::string FormatLogTime(std::string_view format, const LocalTime& t) {
+  std::string out;
+  std::size_t i = 0;
+  while (i < format.size()) {
+    const char c = format[i];
+    std::size_t run = 1;
+    while (i + run < format.size() && format[i + run] == c) ++run;
+    int value = -1;
+    switch (c) {
+      case 'd':
+        value = t.day;
+        break;
+      case 'm':
+        value = t.month;
+        break;
+      case 'h':
+        value = t.hour;
+        break;
+      case 'n':
+        value = t.minute;
+        break;
+      case 's':
+        value = t.second;
+        break;
+      default:
+        break;
+    }
+    if (c == 'y' && run >= 4) {
+      out += Number(t.year, 4);
+      run = 4;
+    } else if (c == 'y') {
+      out += Number(t.year % 100, 2);
+      run = std::min<std::size_t>(run, 2);
+    } else if (value >= 0) {
+      out += Number(value, run >= 2 ? 2 : 1);
+      run = std::min<std::size_t>(run, 2);
+    } else {
+      out.append(format.substr(i, run));
+    }
+    i += run;
+  }
+  return out;
+}
+
+LogFile::LogFile() : LogFile(LocalNow) {}
+
+LogFile::LogFile(Clock clock) : clock_(std::move(clock)) {}
+
+LogFile::~LogFile() { CloseLogFile(); }
+
+void LogFile::OpenLogFile(std::string_view path, bool overwrite) {
+  if (open_) return;
+  file_.OpenFile(path, support::File::kGenericWrite, support::File::kDenyWrite, true);
+  try {
+    if (overwrite) {
+      file_.Position(1);
+      file_.ResizeToPosition();
+    } else {
+      file_.Position(file_.Size() + 1);
+    }
+  } catch (...) {
+    file_.CloseFile();
+    throw;
+  }
+  current_file_ = std::string(path);
+  open_ = true;
+}
+
+void LogFile::CloseLogFile() {
+  file_.CloseFile();
+  open_ = false;
+}
+
+std::int64_t LogFile::Size() const { return open_ ? file_.Size() : 0; }
+
+void LogFile::AppendLog(std::string_view text, bool add_time_stamp) {
+  if (!open_) return;
+  std::string line;
+  if (add_time_stamp) {
+    const LocalTime now = clock_();
+    line = string_before_date_time_ + FormatLogTime(date_time_format_, now);
+    if (show_milliseconds_) line += "." + Number(now.millisecond, 3);
+    line += string_after_date_time_;
+    if (spaces_after_date_time_ > 0)
+      line.append(static_cast<std::size_t>(spaces_after_date_time_), ' ');
+  }
+  line.append(text);
+  line += "\r\n";
+  file_.WriteDataBin(support::Utf8ToCp1253(line));
+}
+
+}  // namespace app

@@ -1,0 +1,126 @@
+// Listing and the folder commands NEWDIR, RENAME and DELETE.
+#include <algorithm>
+#include <system_error>
+
+#include "server/client_session.h"
+#include "server/paths.h"
+#include "session/protocol.h"
+#include "support/codepage.h"
+#include "support/text.h"
+
+namespace server {
+
+namespace fs = std::filesystem;
+namespace kw = session::keyword;
+
+namespace {
+
+fs::file_type TypeOf(const fs::path& path) {
+  std::error_code ec;
+  return fs::symlink_status(path, ec).type();
+}
+
+/// The path of an item's parent folder: every name but the last.
+session::RemotePath ParentOf(const session::RemotePath& path) {
+  session::RemotePath parent = path;
+  parent.names.pop_back();
+  parent.trailing_backslash = true;
+  return parent;
+}
+
+}  // namespace
+
+void ClientSession::HandleList(std::string_view arguments) {
+  const auto request = session::ParseList(arguments);
+  if (!request) return Violation("malformed LIST");
+  const auto path = ParsePath(request->path);
+  if (!path) return;
+  const auto folder = Resolve(*path, request->linked);
+  if (!folder || TypeOf(*folder) != fs::file_type::directory) return ReplyError(kw::kFileNotFound);
+
+  auto rows = ListFolder(*folder);
+  const bool personal_root = !request->linked && !in_dealers_ && path->names.empty();
+  if (personal_root && !context_.config.links.empty()) {
+    // Linked folders appear at the top of every personal folder and hide a
+    // real entry of the same name, which the client could not tell apart.
+    std::erase_if(rows, [&](const session::ListRow& row) { return IsLinkName(row.name); });
+    std::vector<session::ListRow> links;
+    for (const auto& link : context_.config.links)
+      links.push_back(session::ListRow{link.name, 0, {}, link.WirePath()});
+    rows.insert(rows.begin(), links.begin(), links.end());
+  }
+  Reply(session::EncodeListReply(rows), "LIST (" + std::to_string(rows.size()) + " rows)");
+}
+
+void ClientSession::HandleNewDir(std::string_view arguments) {
+  const auto request = session::ParsePathRequest(arguments);
+  if (!request) return Violation("malformed NEWDIR");
+  const auto path = ParsePath(request->path);
+  if (!path) return;
+  if (RefuseWriteInDealers()) return;
+  if (path->names.empty()) return ReplyError(kw::kDirExists);
+  const auto parent = Resolve(ParentOf(*path), false);
+  if (!parent || TypeOf(*parent) != fs::file_type::directory) return ReplyError(kw::kFileNotFound);
+  if (path->names.size() == 1 && IsLinkName(path->names.back())) return ReplyError(kw::kDirExists);
+  if (!IsWireName(path->names.back())) return ReplyError(kw::kUnexpected);
+  const auto target = Resolve(*path, false);
+  if (!target) return ReplyError(kw::kFileNotFound);
+  switch (TypeOf(*target)) {
+    case fs::file_type::not_found:
+      break;
+    case fs::file_type::directory:
+      return ReplyError(kw::kDirExists);
+    default:
+      return ReplyError(kw::kFileExists);
+  }
+  std::error_code ec;
+  if (!fs::create_directory(*target, ec) || ec) return ReplyError(kw::kUnexpected);
+  ReplyError(kw::kNewDirOk);
+}
+
+void ClientSession::HandleRename(std::string_view arguments) {
+  const auto request = session::ParseRename(arguments);
+  if (!request) return Violation("malformed RENAME");
+  const auto from = ParsePath(request->from);
+  if (!from) return;
+  const auto to = ParsePath(request->to);
+  if (!to) return;
+  if (RefuseWriteInDealers()) return;
+  if (from->names.empty()) return ReplyError(kw::kFileNotFound);
+  if (to->names.empty()) return ReplyError(kw::kFileExists);
+  const auto source = Resolve(*from, false);
+  if (!source || TypeOf(*source) == fs::file_type::not_found) return ReplyError(kw::kFileNotFound);
+  if (context_.transfers.BusyAtOrBelow(*source)) return ReplyError(kw::kInUse);
+  const auto parent = Resolve(ParentOf(*to), false);
+  if (!parent || TypeOf(*parent) != fs::file_type::directory) return ReplyError(kw::kFileNotFound);
+  if (to->names.size() == 1 && IsLinkName(to->names.back())) return ReplyError(kw::kFileExists);
+  if (!IsWireName(to->names.back())) return ReplyError(kw::kUnexpected);
+  const auto existing = Resolve(*to, false);
+  if (!existing) return ReplyError(kw::kFileNotFound);
+  // The new name as typed: a change of letter case only finds the item itself.
+  const fs::path target = *parent / fs::path(to->names.back());
+  if (TypeOf(*existing) != fs::file_type::not_found && *existing != *source)
+    return ReplyError(kw::kFileExists);
+  std::error_code ec;
+  fs::rename(*source, target, ec);
+  if (ec) return ReplyError(kw::kUnexpected);
+  ReplyError(kw::kRenameOk);
+}
+
+void ClientSession::HandleDelete(std::string_view arguments) {
+  const auto request = session::ParsePathRequest(arguments);
+  if (!request) return Violation("malformed DELETE");
+  const auto path = ParsePath(request->path);
+  if (!path) return;
+  if (RefuseWriteInDealers()) return;
+  if (path->names.empty()) return ReplyError(kw::kFileNotFound);
+  const auto target = Resolve(*path, false);
+  if (!target || TypeOf(*target) == fs::file_type::not_found) return ReplyError(kw::kFileNotFound);
+  if (context_.transfers.BusyAtOrBelow(*target)) return ReplyError(kw::kInUse);
+  std::error_code ec;
+  fs::remove_all(*target, ec);
+  if (ec) return ReplyError(kw::kUnexpected);
+  ReplyError(kw::kDeleteOk);
+}
+
+}  // namespace server

@@ -1,0 +1,97 @@
+#include "session/browse_rules.h"
+
+#include <cstdio>
+
+#include "session/transfer_speed_calc.h"
+#include "support/text.h"
+
+namespace session {
+namespace {
+
+std::string& ShortDatePattern() {
+  static std::string pattern = "d/m/yyyy";
+  return pattern;
+}
+
+// Writes day, month and year by the pattern's letters: d/dd, m/mm (month: the
+// time part is formatted separately), yy/yyyy. Other characters are copied.
+std::string FormatShortDate(const support::Stamp& s) {
+  const std::string& p = ShortDatePattern();
+  std::string out;
+  char buf[16];
+  for (std::size_t i = 0; i < p.size();) {
+    std::size_t run = 1;
+    while (i + run < p.size() && p[i + run] == p[i]) ++run;
+    const char c = static_cast<char>(p[i] | 0x20);
+    if (c == 'd') {
+      std::snprintf(buf, sizeof buf, run >= 2 ? "%02d" : "%d", s.day);
+      out += buf;
+    } else if (c == 'm') {
+      std::snprintf(buf, sizeof buf, run >= 2 ? "%02d" : "%d", s.month);
+      out += buf;
+    } else if (c == 'y') {
+      std::snprintf(buf, sizeof buf, run >= 4 ? "%04d" : "%02d", run >= 4 ? s.year : s.year % 100);
+      out += buf;
+    } else {
+      out.append(p, i, run);
+    }
+    i += run;
+  }
+  return out;
+}
+
+}  // namespace
+
+std::optional<SessionUi::NameProblem> CheckEnteredName(const std::string& name) {
+  constexpr std::string_view kForbidden = "\\><:\"*?|/";
+  if (name.find_first_of(kForbidden) != std::string::npos) {
+    return SessionUi::NameProblem{"Μη έγκυρο όνομα",
+                                  "Μη αποδεκτοί χαρακτήρες: \\ / | ? * \" : < >"};
+  }
+  if (!name.empty() && name.front() == '.') {
+    return SessionUi::NameProblem{"Μη έγκυρο όνομα", "Το όνομα δε μπορεί να ξεκινάει από τελεία"};
+  }
+  return std::nullopt;
+}
+
+std::string FileExtension(std::string_view name) {
+  const auto dot = name.rfind('.');
+  if (dot == std::string_view::npos || dot + 1 == name.size()) return "dummyfile";
+  return std::string(name.substr(dot));
+}
+
+std::string IconKey(std::string_view extension) { return "I" + std::string(extension); }
+
+std::string FormatListDate(std::string_view stamp) {
+  const auto s = support::ParseStamp(stamp);
+  if (!s) return {};
+  char time[16];
+  std::snprintf(time, sizeof time, "%d:%02d", s->hour, s->minute);
+  return FormatShortDate(*s) + " " + time;
+}
+
+void SetShortDatePattern(std::string pattern) { ShortDatePattern() = std::move(pattern); }
+
+UsageView ComputeUsage(std::int64_t used, std::int64_t quota, const TransferSpeedCalc& calc) {
+  UsageView view;
+  double percent;
+  if (quota > 0) {
+    percent =
+        support::RoundHalfEven(static_cast<double>(used) / static_cast<double>(quota) * 100, 1);
+  } else {
+    percent = used > 0 ? 100.0 : 0.0;
+  }
+  view.over_quota = used > quota;
+  const auto size = [&](std::int64_t bytes) {
+    return calc.FormatSizeUnit(static_cast<double>(bytes < 0 ? 0 : bytes), 1, false);
+  };
+  view.label = "Χρήση προσωπικού χώρου: " + size(used) + " από " + size(quota) + " (" +
+               support::FormatShortest(percent, 1) + "%)";
+  view.bar_value = percent > 100 ? 100 : (percent < 0 ? 0 : percent);
+  view.bar_state = percent >= 99   ? BarState::kError
+                   : percent >= 85 ? BarState::kPaused
+                                   : BarState::kNormal;
+  return view;
+}
+
+}  // namespace session

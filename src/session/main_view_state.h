@@ -1,0 +1,103 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace session {
+
+/// Background of an edit box: the window colour when editable, the button-face
+/// colour when locked.
+enum class BoxBackground { kWindow, kButtonFace };
+
+/// Mouse pointer over the main window.
+enum class Cursor { kNormal, kHourglass, kWorkingInBackground };
+
+/// Colour state of the usage bar.
+enum class BarState { kNormal, kPaused, kError };
+
+struct ButtonView {
+  std::string caption;
+  std::string tooltip;
+  std::string image_key;  ///< image-list key of its picture, empty for none
+  bool enabled = true;
+  bool visible = true;
+  bool is_default = false;
+};
+
+struct EditView {
+  std::string text;
+  bool locked = false;  ///< read-only
+  bool enabled = true;
+  BoxBackground background = BoxBackground::kWindow;
+};
+
+struct LabelView {
+  std::string caption;
+  bool enabled = true;
+  bool visible = true;
+};
+
+struct LinkView {
+  std::string caption;
+  std::string icon_key;  ///< "imgGoToDF" or "imgGoToPF"
+  bool visible = false;
+};
+
+/// One row of the file list, in server order.
+struct ListItemView {
+  std::string name;
+  std::string size_text;
+  std::string modified_text;
+  std::string icon_key;  ///< "I" + extension, e.g. "I.pdf", "I.", "Idummyfile"
+  bool is_folder = false;
+  bool blue = false;  ///< drawn blue: inside a linked folder, or a linked folder itself
+};
+
+/// Everything the main window shows, as plain data. The session changes it and
+/// then notifies its observer; the window renders it. Names follow the
+/// window's controls.
+struct MainViewState {
+  std::string window_caption;
+  bool window_enabled = true;
+  Cursor cursor = Cursor::kNormal;
+
+  EditView txtID;
+  EditView txtPassword;
+  bool chkSaveLogin_enabled = true;
+  bool chkSaveLogin_checked = false;
+
+  ButtonView dcbConnect;
+  ButtonView dcbProxy;
+  LinkView lnkDF;
+
+  LabelView lblPath;
+  ButtonView dcbUp;
+  ButtonView dcbRefresh;
+  ButtonView dcbNewFolder;
+  ButtonView dcbRename;
+  ButtonView dcbDelete;
+  ButtonView dcbDownload;
+
+  bool lvFiles_enabled = false;
+  std::vector<ListItemView> rows;
+  int selected_row = -1;  ///< zero-based list index of the selected row, -1 for none
+
+  LabelView lblUploadPrompt;
+  EditView txtUpload;
+  ButtonView dcbBrowse;
+  ButtonView dcbUpload;
+
+  bool usage_visible = false;  ///< picPFSize with the "sizepie" image and pbPFSize
+  LabelView lblPFSize;
+  double pbPFSize_value = 0;  ///< 0..100
+  BarState pbPFSize_state = BarState::kNormal;
+  LabelView lblCleanupWarning;
+
+  /// The view should give the focus to txtID (and select its text).
+  bool focus_id_requested = false;
+  /// Bumped whenever the window layout should be redone.
+  int layout_generation = 0;
+};
+
+}  // namespace session

@@ -1,0 +1,125 @@
+// Paths that try to leave their folder, and clients that break the protocol.
+#include <unistd.h>
+
+#include "fixture.h"
+#include "support/codepage.h"
+
+namespace server::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+using Safety = ServerFixture;
+
+/// Requests carrying a path that must never be resolved.
+std::vector<std::string> EscapingRequests(const std::string& path) {
+  return {"LIST|" + path + "|False",
+          "LIST|" + path + "|True",
+          "DOWNLOAD|1|" + path + "|False",
+          "DOWNLOAD|1|" + path + "|True",
+          "UPLOAD|1|3|" + path + "|20240101000000",
+          "NEWDIR|" + path,
+          "DELETE|" + path,
+          "RENAME|" + path + "|\\x",
+          "RENAME|\\report.pdf|" + path};
+}
+
+TEST_P(Safety, EveryEscapingPathClosesTheConnectionAndTouchesNothing) {
+  context_.config.max_sessions_per_user = 1000;
+  WriteFile(dir_.Path() / "secret.txt", "outside");
+  const std::vector<std::string> paths = {"\\..\\..\\secret.txt",
+                                          "\\..\\",
+                                          "..\\secret.txt",
+                                          "\\Έγγραφα\\..\\..\\x",
+                                          "\\.\\report.pdf",
+                                          "C:\\secret.txt",
+                                          "\\C:\\x",
+                                          "\\a/b",
+                                          "/etc/passwd",
+                                          "\\\\server\\x",
+                                          "secret.txt",
+                                          std::string("\\a\0b", 4),
+                                          "\\manuals\\..\\..\\users\\bob\\"};
+  for (const auto& path : paths) {
+    for (const auto& request : EscapingRequests(path)) {
+      auto client = Login();
+      client->Send(session::FrameMessage(support::Utf8ToCp1253(request)));
+      EXPECT_TRUE(client->WaitClosed()) << request;
+    }
+  }
+  EXPECT_EQ(ReadFile(dir_.Path() / "secret.txt"), "outside");
+  EXPECT_FALSE(fs::exists(dir_.Path() / "users" / "x"));
+  EXPECT_FALSE(fs::exists(dir_.Path() / "x"));
+  EXPECT_TRUE(fs::exists(Personal() / "report.pdf"));
+}
+
+TEST_P(Safety, SymbolicLinkOutOfTheFolderIsNotFollowed) {
+  WriteFile(dir_.Path() / "outside" / "secret.txt", "outside");
+  fs::create_directory_symlink(dir_.Path() / "outside", Personal() / "door");
+  auto client = Login();
+  EXPECT_EQ(Ask(*client, "LIST|\\door\\|False"), "FILENOTFOUND");
+  EXPECT_EQ(Ask(*client, "DOWNLOAD|1|\\door\\secret.txt|False"), "FILENOTFOUND");
+  EXPECT_EQ(Ask(*client, "UPLOAD|1|1|\\door\\new.txt|20240101000000"), "FILENOTFOUND");
+  EXPECT_EQ(Ask(*client, "DELETE|\\door\\secret.txt"), "FILENOTFOUND");
+  EXPECT_FALSE(fs::exists(dir_.Path() / "outside" / "new.txt"));
+  EXPECT_TRUE(fs::exists(dir_.Path() / "outside" / "secret.txt"));
+}
+
+TEST_P(Safety, MalformedRequestsCloseTheConnection) {
+  const std::vector<std::string> requests = {"UPLOAD|0|3|\\a.bin|20240101000000",
+                                             "UPLOAD|1|-3|\\a.bin|20240101000000",
+                                             "UPLOAD|1|3|\\a.bin|2024",
+                                             "UPLOAD|x|3|\\a.bin|20240101000000",
+                                             "DOWNLOAD|1|\\report.pdf|maybe",
+                                             "DOWNLOAD|0|\\report.pdf|False",
+                                             "LIST|\\",
+                                             "LIST|\\|False|extra",
+                                             "RENAME|\\report.pdf",
+                                             "NOSUCHREQUEST",
+                                             "list|\\|False",
+                                             "TOTALSIZE|1",
+                                             "DO DOWNLOAD|1",
+                                             "LOGIN|5|anna"};
+  context_.config.max_sessions_per_user = 1000;
+  for (const auto& request : requests) {
+    auto client = Login();
+    client->Send(Framed(request));
+    EXPECT_TRUE(client->WaitClosed()) << request;
+  }
+  EXPECT_EQ(ReadFile(Personal() / "report.pdf").size(), 1000u);
+}
+
+TEST_P(Safety, GarbageClosesOnlyItsOwnConnection) {
+  auto good = Login();
+  for (const std::string& garbage : std::vector<std::string>{
+           std::string("GET / HTTP/1.1\r\n\r\n"), std::string("x|y"),
+           std::string("\x00\x01\x02", 3), std::string("-5|"), std::string("007|TOTALSI")}) {
+    auto bad = Connect();
+    bad->Send(garbage);
+    EXPECT_TRUE(bad->WaitClosed()) << garbage;
+  }
+  EXPECT_EQ(Ask(*good, "TOTALSIZE"), "TOTALSIZE|1005");
+}
+
+TEST_P(Safety, HugeAnnouncedLengthIsRefusedWithoutWaitingForIt) {
+  auto good = Login();
+  auto bad = Login();
+  bad->Send("99999999|");  // above the limit: refused before any payload
+  EXPECT_TRUE(bad->WaitClosed());
+  auto pre_login = Connect();
+  pre_login->Send("67108865|LOGIN");
+  EXPECT_TRUE(pre_login->WaitClosed());
+  EXPECT_EQ(Ask(*good, "LIST|\\Άδειος\\|False"), "LIST|");
+}
+
+TEST_P(Safety, ConnectionWithoutLogInIsClosedAfterTheTimeOut) {
+  context_.login_timeout = 1;
+  auto idle = Connect();
+  Server().LetTimePass(std::chrono::seconds(2));
+  EXPECT_TRUE(idle->WaitClosed());
+}
+
+INSTANTIATE_TEST_SUITE_P(Both, Safety, ::testing::Values(Mode::kMemory, Mode::kLoopback), ModeName);
+
+}  // namespace
+}  // namespace server::testing
