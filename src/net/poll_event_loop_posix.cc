@@ -188,8 +188,8 @@ bool PollEventLoop::DeliverReadiness(int timeout_ms) {
     if (e & (EPOLLOUT | EPOLLHUP | EPOLLERR)) ready = ready | Readiness::kWrite;
     ready = ready & watch->interest;
     if (ready == Readiness::kNone) continue;
-    if (Has(ready, Readiness::kRead) && (e & (EPOLLRDHUP | EPOLLHUP | EPOLLERR))) {
-      ready = ready | Readiness::kHangUp;
+    if (Has(ready, Readiness::kRead) && !(e & (EPOLLRDHUP | EPOLLHUP | EPOLLERR))) {
+      ready = ready | Readiness::kDataOnly;
     }
     any = true;
     watch->callback(ready);

@@ -75,7 +75,7 @@ struct SocketNotifier::Core : std::enable_shared_from_this<SocketNotifier::Core>
     Entry* e = Find(fd, serial);
     if (!e) return;
     if (Has(ready, Readiness::kRead)) {
-      HandleRead(fd, *e, Has(ready, Readiness::kHangUp));
+      HandleRead(fd, *e, !Has(ready, Readiness::kDataOnly));
       e = Find(fd, serial);
       if (!e) return;
     }

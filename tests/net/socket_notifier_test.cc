@@ -150,5 +150,56 @@ TEST_F(NotifierTest, SinkMayForgetTheSocketItIsToldAbout) {
   EXPECT_EQ(loop_.WatchCount(), 0u);
 }
 
+/// A loop like a toolkit's that cannot tell data from an end of stream: it never
+/// reports kDataOnly.
+class PlainLoop : public EventLoop {
+ public:
+  WatchId Watch(int fd, Readiness interest, ReadyCallback callback) override {
+    return inner.Watch(fd, interest, [callback](Readiness r) {
+      callback(static_cast<Readiness>(static_cast<unsigned>(r) & ~4u));
+    });
+  }
+  void SetInterest(WatchId id, Readiness interest) override { inner.SetInterest(id, interest); }
+  void Unwatch(WatchId id) override { inner.Unwatch(id); }
+  TimerId StartTimer(std::chrono::milliseconds interval, TimerKind kind,
+                     std::function<void()> callback) override {
+    return inner.StartTimer(interval, kind, std::move(callback));
+  }
+  void StopTimer(TimerId id) override { inner.StopTimer(id); }
+  void Post(std::function<void()> fn) override { inner.Post(std::move(fn)); }
+  void Run() override { inner.Run(); }
+  void Quit() override { inner.Quit(); }
+  PollEventLoop inner;
+};
+
+TEST(NotifierOnAPlainLoop, DataThenCloseAreToldApartByProbing) {
+  PlainLoop loop;
+  std::vector<int> events;
+  int fd = -1;
+  SocketNotifier notifier(loop, [&](int, int event, int) {
+    events.push_back(event);
+    if (event == kFdRead) {
+      char buf[64];
+      std::size_t got = 0;
+      sys::Receive(fd, buf, sizeof buf, false, &got);
+      notifier.Reenable(fd, kFdRead);
+    }
+  });
+  RawSocket listener = RawSocket::Listen();
+  ASSERT_EQ(sys::CreateSocket(sys::SocketKind::kStream, &fd), 0);
+  std::uint32_t lo = 0;
+  sys::ParseDotted("127.0.0.1", &lo);
+  sys::Connect(fd, sys::Endpoint{lo, static_cast<std::uint16_t>(listener.Port())});
+  RawSocket peer = listener.Accept();
+  notifier.Select(fd, SocketRole::kConnected);
+  peer.Send("abc");
+  peer.Close();
+  loop.inner.RunUntil([&] { return events.size() >= 3; }, testing::kPatience);
+  loop.inner.RunUntil([] { return false; }, 30ms);
+  EXPECT_EQ(events, (std::vector<int>{kFdRead, kFdWrite, kFdClose}));
+  notifier.Forget(fd);
+  close(fd);
+}
+
 }  // namespace
 }  // namespace net
