@@ -1,5 +1,5 @@
-// Moves the same number of bytes (1 GiB by default, or the MiB count given as the
-// first argument) over loopback four ways and prints each throughput against a
+// Usage: net_bench [MiB per run = 1024] [rounds = 3] [SendData chunk KiB = 256] [only]
+// Moves the same number of bytes over loopback four ways and prints each throughput against a
 // baseline of two plain blocking sockets measured in the same run:
 //   baseline  blocking sender thread -> blocking receiver
 //   receive   blocking sender thread -> SocketMaster on a PollEventLoop
@@ -31,7 +31,8 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr std::size_t kAppChunk = 4 << 20;  // what a transfer hands to SendData at a time
+// What a transfer hands to SendData at a time (the third argument, in KiB).
+std::size_t g_app_chunk = 256 << 10;
 
 int g_send_chunk = 0;
 int g_receive_chunk = 0;
@@ -129,7 +130,7 @@ struct Feeder {
   const std::string& block;
   void Next() {
     while (left > 0) {
-      const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left, kAppChunk));
+      const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left, g_app_chunk));
       left -= n;
       s.SendData(std::string_view(block.data(), n));
       return;  // the rest follows from SendComplete
@@ -247,15 +248,19 @@ int main(int argc, char** argv) {
   const std::uint64_t mib = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 1024;
   const std::uint64_t total = mib << 20;
   const int rounds = argc > 2 ? std::atoi(argv[2]) : 3;
-  const std::string only = argc > 3 ? argv[3] : "";
+  if (argc > 3) g_app_chunk = static_cast<std::size_t>(std::strtoull(argv[3], nullptr, 10)) << 10;
+  const std::string only = argc > 4 ? argv[4] : "";
   auto wanted = [&](const char* name) { return only.empty() || only == name; };
   ReadChunkSizes();
-  std::string block(kAppChunk, '\0');
+  if (g_app_chunk == 0) g_app_chunk = 1 << 10;
+  std::string block(g_app_chunk, '\0');
   for (std::size_t i = 0; i < block.size(); ++i) block[i] = static_cast<char>(i * 31 + 7);
 
   std::printf(
-      "net_bench: %llu MiB per run, best of %d; send call %d bytes, receive call %d bytes\n",
-      static_cast<unsigned long long>(mib), rounds, g_send_chunk, g_receive_chunk);
+      "net_bench: %llu MiB per run, best of %d; SendData chunk %zu KiB; send call %d bytes, "
+      "receive call %d bytes\n",
+      static_cast<unsigned long long>(mib), rounds, g_app_chunk >> 10, g_send_chunk,
+      g_receive_chunk);
   double base = 1e9, recv_path = 1e9, send_path = 1e9, both = 1e9;
   for (int r = 0; r < rounds; ++r) {
     if (wanted("baseline")) base = std::min(base, Baseline(total, block));

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "net/byte_queue.h"
+#include "net/send_queue.h"
 #include "net/socket_notifier.h"
 
 namespace net {
@@ -123,6 +124,9 @@ class SocketMaster {
   /// Queues bytes and starts sending. TCP: only while `Connected` (40006). UDP: one
   /// datagram to `RemoteHost`:`RemotePort`.
   void SendData(std::string_view bytes);
+  /// `SendData` that takes the caller's buffer over: what the system does not take at
+  /// once is queued without being copied. For large chunks of file data.
+  void SendBuffer(std::string bytes);
   /// `SendData` of UTF-8 text converted to the Greek code page.
   void SendText(std::string_view text);
   /// Takes up to `max_len` (all without it) received bytes into `data`, replacing its
@@ -165,8 +169,11 @@ class SocketMaster {
   void ConnectToIP(std::uint32_t address, int error_code, bool has_caller);
   /// The send pump. `direct` holds bytes of the running `SendData` that stand for the
   /// whole queue (the queue is empty then); they are sent without being copied into
-  /// the queue first, and only what the system refuses is queued.
-  void SendBufferedData(std::string_view direct = {});
+  /// the queue first, and only what the system refuses is queued: copied, or taken
+  /// over from `owner` when `direct` lies in that buffer.
+  void SendBufferedData(std::string_view direct = {}, std::string* owner = nullptr);
+  /// The checks and UDP set-up of SendData; answers whether bytes may be queued.
+  bool PrepareSend();
   void SendBufferedDataUdp();
   void RecvDataToBuffer();
   void DiscardDatagram();
@@ -205,7 +212,7 @@ class SocketMaster {
   SocketProtocol protocol_ = SocketProtocol::kTcp;
   int send_chunk_ = 0;
   int receive_chunk_ = 0;
-  ByteQueue send_queue_;
+  SendQueue send_queue_;
   ByteQueue receive_queue_;
   bool accept_class_ = false;
   std::vector<std::int32_t> pending_lookups_;

@@ -110,6 +110,20 @@ TEST_F(SendPumpTest, SendInsideSendCompleteGoesOutAtOnceNestedInThePump) {
   EXPECT_EQ(peer_.Receive(11), "firstsecond");
 }
 
+TEST_F(SendPumpTest, HandedOverBufferIsSentLikeACopiedOne) {
+  Recorder r(client_);
+  const std::string first = Pattern(12 << 20);
+  client_.SendBuffer(first);
+  client_.SendData("|copied|");
+  client_.SendBuffer("|moved tail");
+  std::string received;
+  std::thread reader([&] { received = peer_.Receive(first.size() + 19); });
+  ASSERT_TRUE(Until([&] { return r.Saw("SendComplete"); }));
+  reader.join();
+  EXPECT_EQ(r.Count("SendComplete"), 1);
+  EXPECT_TRUE(received == first + "|copied||moved tail") << "bytes lost or reordered";
+}
+
 TEST_F(SendPumpTest, TextIsSentInTheGreekCodePage) {
   client_.SendText("Γειά σου|");
   EXPECT_EQ(peer_.Receive(9), "\xC3\xE5\xE9\xDC \xF3\xEF\xF5|");
