@@ -20,6 +20,10 @@ void SendQueue::Append(std::string_view bytes) {
   if (bytes.empty()) return;
   if (!buffers_.empty() && buffers_.back().size() + bytes.size() <= kGatherLimit) {
     buffers_.back().append(bytes);
+  } else if (spare_.capacity() >= bytes.size()) {
+    spare_.assign(bytes);
+    buffers_.push_back(std::move(spare_));
+    spare_ = std::string();
   } else {
     buffers_.emplace_back(bytes);
   }
@@ -51,6 +55,10 @@ void SendQueue::Consume(std::size_t n) {
       return;
     }
     n -= left;
+    if (buffers_.front().capacity() > spare_.capacity()) {
+      spare_ = std::move(buffers_.front());
+      spare_.clear();
+    }
     buffers_.pop_front();
     head_ = 0;
   }
@@ -58,6 +66,7 @@ void SendQueue::Consume(std::size_t n) {
 
 void SendQueue::Clear() {
   buffers_.clear();
+  spare_ = std::string();
   head_ = 0;
   size_ = 0;
 }

@@ -31,6 +31,9 @@ class SendQueue {
   std::deque<std::string> buffers_;
   std::size_t head_ = 0;  ///< bytes of buffers_.front() already sent
   std::size_t size_ = 0;
+  /// The storage of the last buffer sent, kept for the next copied append so that a
+  /// stream of large sends does not allocate (and fault in) fresh memory every time.
+  std::string spare_;
 };
 
 }  // namespace net
