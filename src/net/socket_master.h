@@ -1,11 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "net/byte_queue.h"
@@ -138,6 +140,26 @@ class SocketMaster {
   /// `GetData`/`PeekData` converted from the Greek code page to UTF-8.
   void GetText(std::string& text, std::optional<std::int64_t> max_len = std::nullopt);
   void PeekText(std::string& text, std::optional<std::int64_t> max_len = std::nullopt);
+  /// Sends a number as its little-endian in-memory bytes (1, 2, 4 or 8 of them), the
+  /// way a fixed-size value travels.
+  template <typename T>
+  void SendValue(T value) {
+    static_assert(IsFixedValue<T>(), "a 1-, 2-, 4- or 8-byte number");
+    char bytes[sizeof(T)];
+    std::memcpy(bytes, &value, sizeof(T));
+    SendData(std::string_view(bytes, sizeof(T)));
+  }
+  /// Takes exactly sizeof(T) bytes and rebuilds the number; with fewer bytes waiting
+  /// nothing is taken, `value` is left alone and the answer is false. Same state rules
+  /// as `GetData`/`PeekData`.
+  template <typename T>
+  bool GetValue(T& value) {
+    return ReadValue(&value, sizeof(T), /*peek=*/false);
+  }
+  template <typename T>
+  bool PeekValue(T& value) {
+    return ReadValue(&value, sizeof(T), /*peek=*/true);
+  }
   /// TCP fast path: the received bytes without copying; valid until the next call
   /// that changes the queue. Same state rule as `PeekData`.
   std::string_view ReceivedView() const;
@@ -187,6 +209,12 @@ class SocketMaster {
   void ReadData(std::string& data, std::optional<std::int64_t> max_len, bool peek,
                 const char* member);
   void CheckClosed(const char* member) const;
+  bool ReadValue(void* out, std::size_t size, bool peek);
+  template <typename T>
+  static constexpr bool IsFixedValue() {
+    return std::is_arithmetic_v<T> && !std::is_same_v<T, bool> &&
+           (sizeof(T) == 1 || sizeof(T) == 2 || sizeof(T) == 4 || sizeof(T) == 8);
+  }
   /// State `Failed` and `OnError` with the number's table text; answers whether the
   /// object still exists afterwards.
   bool RaiseError(int number, const char* step);

@@ -1,6 +1,7 @@
 // SocketMaster: the send pump, the receive side, notification handling and events.
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 
 #include "net/dispatch.h"
@@ -214,6 +215,21 @@ void SocketMaster::PeekText(std::string& text, std::optional<std::int64_t> max_l
   std::string bytes;
   PeekData(bytes, max_len);
   text = support::Cp1253ToUtf8(bytes);
+}
+
+bool SocketMaster::ReadValue(void* out, std::size_t size, bool peek) {
+  const char* member = peek ? "PeekData" : "GetData";
+  if (protocol_ == SocketProtocol::kTcp) {
+    if (state_ != SocketState::kConnected && (peek || !accept_class_)) ThrowWrongState(member);
+  } else if (state_ != SocketState::kOpen) {
+    ThrowWrongState(member);
+  }
+  if (BytesReceived() < static_cast<std::int64_t>(size)) return false;
+  std::string bytes;
+  ReadData(bytes, static_cast<std::int64_t>(size), peek, member);
+  if (bytes.size() != size) return false;
+  std::memcpy(out, bytes.data(), size);
+  return true;
 }
 
 std::string_view SocketMaster::ReceivedView() const {

@@ -196,6 +196,25 @@ TEST_F(ReceiveQueueTest, PeekLeavesTheQueueAndGetReturnsTheSameBytes) {
   EXPECT_EQ(client_.BytesReceived(), 5);
 }
 
+TEST_F(ReceiveQueueTest, FixedSizeValuesTravelAsLittleEndianBytes) {
+  client_.SendValue(std::int32_t{0x01020304});
+  client_.SendValue(std::int16_t{-2});
+  client_.SendValue(1.5);
+  EXPECT_EQ(peer_.Receive(14),
+            std::string("\x04\x03\x02\x01\xfe\xff\x00\x00\x00\x00\x00\x00\xf8\x3f", 14));
+  peer_.Send(std::string("\x2a\x00\x00", 3));
+  ASSERT_TRUE(Until([&] { return client_.BytesReceived() == 3; }));
+  std::int32_t too_big = 7;
+  EXPECT_FALSE(client_.GetValue(too_big)) << "four bytes are not there yet";
+  EXPECT_EQ(too_big, 7);
+  EXPECT_EQ(client_.BytesReceived(), 3);
+  std::int16_t small = 0;
+  EXPECT_TRUE(client_.PeekValue(small));
+  EXPECT_EQ(small, 42);
+  EXPECT_TRUE(client_.GetValue(small));
+  EXPECT_EQ(client_.BytesReceived(), 1);
+}
+
 TEST_F(ReceiveQueueTest, EveryByteValueSurvivesAsBytes) {
   std::string all(256, '\0');
   for (int i = 0; i < 256; ++i) all[static_cast<std::size_t>(i)] = static_cast<char>(i);
