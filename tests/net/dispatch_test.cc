@@ -221,6 +221,16 @@ TEST_F(LookupTest, ResultAfterTheServiceStoppedIsDropped) {
 
 class RealResolverTest : public LoopTest {};
 
+TEST_F(RealResolverTest, EmptyHostIsNotFound) {
+  SocketMaster s;
+  Recorder r(s);
+  s.Connect("", 21);
+  ASSERT_TRUE(Until([&] { return r.Saw("Error"); }));
+  EXPECT_EQ(r.errors[0].number, 11001);
+  EXPECT_EQ(r.errors[0].source, "SocketMaster.ConnectToIP");
+  s.CloseSck();
+}
+
 TEST_F(RealResolverTest, CloseDuringALookupLeavesNothingBehind) {
   RawSocket listener = RawSocket::Listen();
   for (int i = 0; i < 50; ++i) {
