@@ -62,27 +62,26 @@ ClientSession::ClientSession(ServerContext& context, Transport& transport, std::
       transport_(transport),
       id_(id),
       peer_(std::move(peer)),
-      reader_(session::FrameReader::Tokens::kKeepAlive),
+      reader_(session::FrameReader::Tokens::kKeepAlive, context.max_request),
       created_(Clock::now()),
       last_activity_(created_) {}
 
-ClientSession::~ClientSession() {
+ClientSession::~ClientSession() { Detach(); }
+
+void ClientSession::Detach() {
+  phase_ = Phase::kClosing;
   if (upload_registered_) {
-    upload_.sink.Close();
-    context_.transfers.End(upload_.path, TransferRegistry::Mode::kWrite);
     context_.Log("#" + std::to_string(id_) + " upload interrupted, " +
                  std::to_string(upload_.remaining) + " bytes missing; the part stays on disk");
+    EndUpload();
   }
-  if (download_.registered) context_.transfers.End(download_.path, TransferRegistry::Mode::kRead);
-  if (user_ != nullptr) {
+  if (download_.registered) EndDownload();
+  if (slot_held_) {
+    slot_held_ = false;
     auto it = context_.sessions_per_user.find(user_->id);
     if (it != context_.sessions_per_user.end() && --it->second <= 0)
       context_.sessions_per_user.erase(it);
   }
-}
-
-bool ClientSession::Transferring() const {
-  return phase_ == Phase::kUploading || phase_ == Phase::kOffered || phase_ == Phase::kDownloading;
 }
 
 void ClientSession::OnData(std::string_view bytes) {
@@ -93,7 +92,8 @@ void ClientSession::OnData(std::string_view bytes) {
   reader_.Feed(bytes);
   // Nothing but the next request is expected while a download streams; a
   // client that keeps sending meanwhile is not a client of this protocol.
-  if (phase_ == Phase::kDownloading && reader_.Buffered().size() > 64 * 1024)
+  if (phase_ == Phase::kDownloading &&
+      static_cast<std::int64_t>(reader_.Buffered().size()) > context_.max_request)
     return Violation("data sent during a download");
   ProcessInput();
 }
@@ -189,12 +189,12 @@ void ClientSession::Reply(std::string_view frame, std::string_view note) {
   transport_.Send(frame);
 }
 
-void ClientSession::ReplyError(std::string_view keyword) {
+void ClientSession::ReplyKeyword(std::string_view keyword) {
   Reply(session::EncodeKeyword(keyword), keyword);
 }
 
 void ClientSession::RefuseAndClose(std::string_view keyword) {
-  ReplyError(keyword);
+  ReplyKeyword(keyword);
   phase_ = Phase::kClosing;
   transport_.CloseAfterSend();
 }
@@ -243,6 +243,7 @@ void ClientSession::HandleLogin(std::string_view arguments) {
 
   user_ = user;
   ++context_.sessions_per_user[user->id];
+  slot_held_ = true;
   personal_root_ = root;
   login_time_ = NowStamp();
   phase_ = Phase::kReady;
@@ -270,9 +271,9 @@ void ClientSession::HandlePcInfo(std::string_view arguments) {
 }
 
 void ClientSession::HandleFolderSwitch(bool dealers) {
-  if (dealers && !user_->dealers) return ReplyError(kw::kNoPermission);
+  if (dealers && !user_->dealers) return ReplyKeyword(kw::kNoPermission);
   in_dealers_ = dealers;
-  ReplyError(kw::kDealerOk);
+  ReplyKeyword(kw::kDealerOk);
 }
 
 std::optional<session::RemotePath> ClientSession::ParsePath(std::string_view wire) {
@@ -295,11 +296,9 @@ std::optional<fs::path> ClientSession::Resolve(const session::RemotePath& path, 
 
 bool ClientSession::RefuseWriteInDealers() {
   if (!in_dealers_) return false;
-  ReplyError(kw::kNoPermission);
+  ReplyKeyword(kw::kNoPermission);
   return true;
 }
-
-fs::path ClientSession::WriteRoot() const { return personal_root_; }
 
 bool ClientSession::IsLinkName(std::string_view name) const {
   for (const auto& link : context_.config.links)

@@ -35,6 +35,12 @@ class ClientSession {
   ClientSession(const ClientSession&) = delete;
   ClientSession& operator=(const ClientSession&) = delete;
 
+  /// The connection is gone: ends a running transfer (a partial upload stays
+  /// on disk) and frees the user's session slot at once, so a client that
+  /// reconnects right away is not refused for its own old session. Nothing
+  /// is sent afterwards. Safe to call more than once.
+  void Detach();
+
   /// Bytes arrived from the client. All of them are consumed.
   void OnData(std::string_view bytes);
   /// Everything queued so far has been taken by the system; a download sends
@@ -45,10 +51,6 @@ class ClientSession {
   /// `ping_every` seconds (0: never), and closes a connection that has not
   /// logged in within the login time-out.
   void Tick(Clock::time_point now);
-
-  bool LoggedIn() const { return user_ != nullptr; }
-  bool Transferring() const;
-  std::uint64_t Id() const { return id_; }
 
  private:
   enum class Phase {
@@ -65,7 +67,8 @@ class ClientSession {
   void HandleFrame(std::string_view payload);
   void Dispatch(std::string_view keyword, std::string_view arguments, bool has_arguments);
   void Reply(std::string_view frame, std::string_view note);
-  void ReplyError(std::string_view keyword);
+  /// A reply that is its keyword alone (error replies and the plain OKs).
+  void ReplyKeyword(std::string_view keyword);
   void RefuseAndClose(std::string_view keyword);
   void Violation(std::string_view why);
 
@@ -97,7 +100,6 @@ class ClientSession {
   std::optional<std::filesystem::path> Resolve(const session::RemotePath& path, bool linked);
   /// True (after replying) when writes are refused here: the dealers folder.
   bool RefuseWriteInDealers();
-  std::filesystem::path WriteRoot() const;
   bool IsLinkName(std::string_view name) const;
 
   ServerContext& context_;
@@ -132,6 +134,7 @@ class ClientSession {
   } download_;
   bool upload_registered_ = false;
   bool in_input_ = false;
+  bool slot_held_ = false;  ///< counted in context_.sessions_per_user
 };
 
 }  // namespace server

@@ -36,7 +36,8 @@ void ClientSession::HandleList(std::string_view arguments) {
   const auto path = ParsePath(request->path);
   if (!path) return;
   const auto folder = Resolve(*path, request->linked);
-  if (!folder || TypeOf(*folder) != fs::file_type::directory) return ReplyError(kw::kFileNotFound);
+  if (!folder || TypeOf(*folder) != fs::file_type::directory)
+    return ReplyKeyword(kw::kFileNotFound);
 
   auto rows = ListFolder(*folder);
   const bool personal_root = !request->linked && !in_dealers_ && path->names.empty();
@@ -58,24 +59,26 @@ void ClientSession::HandleNewDir(std::string_view arguments) {
   const auto path = ParsePath(request->path);
   if (!path) return;
   if (RefuseWriteInDealers()) return;
-  if (path->names.empty()) return ReplyError(kw::kDirExists);
+  if (path->names.empty()) return ReplyKeyword(kw::kDirExists);
   const auto parent = Resolve(ParentOf(*path), false);
-  if (!parent || TypeOf(*parent) != fs::file_type::directory) return ReplyError(kw::kFileNotFound);
-  if (path->names.size() == 1 && IsLinkName(path->names.back())) return ReplyError(kw::kDirExists);
-  if (!IsWireName(path->names.back())) return ReplyError(kw::kUnexpected);
+  if (!parent || TypeOf(*parent) != fs::file_type::directory)
+    return ReplyKeyword(kw::kFileNotFound);
+  if (path->names.size() == 1 && IsLinkName(path->names.back()))
+    return ReplyKeyword(kw::kDirExists);
+  if (!IsWireName(path->names.back())) return ReplyKeyword(kw::kUnexpected);
   const auto target = Resolve(*path, false);
-  if (!target) return ReplyError(kw::kFileNotFound);
+  if (!target) return ReplyKeyword(kw::kFileNotFound);
   switch (TypeOf(*target)) {
     case fs::file_type::not_found:
       break;
     case fs::file_type::directory:
-      return ReplyError(kw::kDirExists);
+      return ReplyKeyword(kw::kDirExists);
     default:
-      return ReplyError(kw::kFileExists);
+      return ReplyKeyword(kw::kFileExists);
   }
   std::error_code ec;
-  if (!fs::create_directory(*target, ec) || ec) return ReplyError(kw::kUnexpected);
-  ReplyError(kw::kNewDirOk);
+  if (!fs::create_directory(*target, ec) || ec) return ReplyKeyword(kw::kUnexpected);
+  ReplyKeyword(kw::kNewDirOk);
 }
 
 void ClientSession::HandleRename(std::string_view arguments) {
@@ -86,25 +89,27 @@ void ClientSession::HandleRename(std::string_view arguments) {
   const auto to = ParsePath(request->to);
   if (!to) return;
   if (RefuseWriteInDealers()) return;
-  if (from->names.empty()) return ReplyError(kw::kFileNotFound);
-  if (to->names.empty()) return ReplyError(kw::kFileExists);
+  if (from->names.empty()) return ReplyKeyword(kw::kFileNotFound);
+  if (to->names.empty()) return ReplyKeyword(kw::kFileExists);
   const auto source = Resolve(*from, false);
-  if (!source || TypeOf(*source) == fs::file_type::not_found) return ReplyError(kw::kFileNotFound);
-  if (context_.transfers.BusyAtOrBelow(*source)) return ReplyError(kw::kInUse);
+  if (!source || TypeOf(*source) == fs::file_type::not_found)
+    return ReplyKeyword(kw::kFileNotFound);
+  if (context_.transfers.BusyAtOrBelow(*source)) return ReplyKeyword(kw::kInUse);
   const auto parent = Resolve(ParentOf(*to), false);
-  if (!parent || TypeOf(*parent) != fs::file_type::directory) return ReplyError(kw::kFileNotFound);
-  if (to->names.size() == 1 && IsLinkName(to->names.back())) return ReplyError(kw::kFileExists);
-  if (!IsWireName(to->names.back())) return ReplyError(kw::kUnexpected);
+  if (!parent || TypeOf(*parent) != fs::file_type::directory)
+    return ReplyKeyword(kw::kFileNotFound);
+  if (to->names.size() == 1 && IsLinkName(to->names.back())) return ReplyKeyword(kw::kFileExists);
+  if (!IsWireName(to->names.back())) return ReplyKeyword(kw::kUnexpected);
   const auto existing = Resolve(*to, false);
-  if (!existing) return ReplyError(kw::kFileNotFound);
+  if (!existing) return ReplyKeyword(kw::kFileNotFound);
   // The new name as typed: a change of letter case only finds the item itself.
   const fs::path target = *parent / fs::path(to->names.back());
   if (TypeOf(*existing) != fs::file_type::not_found && *existing != *source)
-    return ReplyError(kw::kFileExists);
+    return ReplyKeyword(kw::kFileExists);
   std::error_code ec;
   fs::rename(*source, target, ec);
-  if (ec) return ReplyError(kw::kUnexpected);
-  ReplyError(kw::kRenameOk);
+  if (ec) return ReplyKeyword(kw::kUnexpected);
+  ReplyKeyword(kw::kRenameOk);
 }
 
 void ClientSession::HandleDelete(std::string_view arguments) {
@@ -113,14 +118,15 @@ void ClientSession::HandleDelete(std::string_view arguments) {
   const auto path = ParsePath(request->path);
   if (!path) return;
   if (RefuseWriteInDealers()) return;
-  if (path->names.empty()) return ReplyError(kw::kFileNotFound);
+  if (path->names.empty()) return ReplyKeyword(kw::kFileNotFound);
   const auto target = Resolve(*path, false);
-  if (!target || TypeOf(*target) == fs::file_type::not_found) return ReplyError(kw::kFileNotFound);
-  if (context_.transfers.BusyAtOrBelow(*target)) return ReplyError(kw::kInUse);
+  if (!target || TypeOf(*target) == fs::file_type::not_found)
+    return ReplyKeyword(kw::kFileNotFound);
+  if (context_.transfers.BusyAtOrBelow(*target)) return ReplyKeyword(kw::kInUse);
   std::error_code ec;
   fs::remove_all(*target, ec);
-  if (ec) return ReplyError(kw::kUnexpected);
-  ReplyError(kw::kDeleteOk);
+  if (ec) return ReplyKeyword(kw::kUnexpected);
+  ReplyKeyword(kw::kDeleteOk);
 }
 
 }  // namespace server

@@ -18,29 +18,29 @@ void ClientSession::HandleUpload(std::string_view arguments) {
   const auto path = ParsePath(request->path);
   if (!path) return;
   if (RefuseWriteInDealers()) return;
-  if (path->names.empty() || path->trailing_backslash) return ReplyError(kw::kFileNotFound);
-  if (!IsWireName(path->names.back())) return ReplyError(kw::kUnexpected);
+  if (path->names.empty() || path->trailing_backslash) return ReplyKeyword(kw::kFileNotFound);
+  if (!IsWireName(path->names.back())) return ReplyKeyword(kw::kUnexpected);
   session::RemotePath parent_path = *path;
   parent_path.names.pop_back();
   std::error_code ec;
   const auto parent = Resolve(parent_path, false);
   if (!parent || !fs::is_directory(fs::symlink_status(*parent, ec)))
-    return ReplyError(kw::kFileNotFound);
+    return ReplyKeyword(kw::kFileNotFound);
   const auto target = Resolve(*path, false);
-  if (!target) return ReplyError(kw::kFileNotFound);
+  if (!target) return ReplyKeyword(kw::kFileNotFound);
   const auto status = fs::symlink_status(*target, ec);
   std::int64_t existing = 0;
   if (fs::is_regular_file(status)) {
     existing = static_cast<std::int64_t>(fs::file_size(*target, ec));
-    if (ec) return ReplyError(kw::kUnexpected);
+    if (ec) return ReplyKeyword(kw::kUnexpected);
   } else if (status.type() != fs::file_type::not_found) {
-    return ReplyError(kw::kFileExists);  // a folder (or something else) has that name
+    return ReplyKeyword(kw::kFileExists);  // a folder (or something else) has that name
   }
 
   // The client continues after the bytes the server holds; it cannot leave a
   // gap, nor start beyond the end of the file it announces.
   const std::int64_t offset = request->start - 1;
-  if (offset > existing || offset > request->size) return ReplyError(kw::kUnexpected);
+  if (offset > existing || offset > request->size) return ReplyKeyword(kw::kUnexpected);
   // The copy being replaced or continued is not counted twice.
   const std::int64_t used = UsedBytes(personal_root_);
   if (request->size > user_->quota || used - existing > user_->quota - request->size) {
@@ -48,10 +48,10 @@ void ClientSession::HandleUpload(std::string_view arguments) {
     return transport_.Send(session::EncodeKeyword(kw::kUnexpected));
   }
   if (!context_.transfers.TryBegin(*target, TransferRegistry::Mode::kWrite))
-    return ReplyError(kw::kInUse);
+    return ReplyKeyword(kw::kInUse);
   if (!upload_.sink.Open(*target, offset)) {
     context_.transfers.End(*target, TransferRegistry::Mode::kWrite);
-    return ReplyError(kw::kUnexpected);
+    return ReplyKeyword(kw::kUnexpected);
   }
   upload_registered_ = true;
   upload_.path = *target;
@@ -106,12 +106,12 @@ void ClientSession::HandleDownload(std::string_view arguments) {
   const auto target = Resolve(*path, request->linked);
   std::error_code ec;
   if (!target || !fs::is_regular_file(fs::symlink_status(*target, ec)))
-    return ReplyError(kw::kFileNotFound);
+    return ReplyKeyword(kw::kFileNotFound);
   const auto size = static_cast<std::int64_t>(fs::file_size(*target, ec));
-  if (ec) return ReplyError(kw::kUnexpected);
-  if (request->start - 1 > size) return ReplyError(kw::kUnexpected);
+  if (ec) return ReplyKeyword(kw::kUnexpected);
+  if (request->start - 1 > size) return ReplyKeyword(kw::kUnexpected);
   if (!context_.transfers.TryBegin(*target, TransferRegistry::Mode::kRead))
-    return ReplyError(kw::kInUse);
+    return ReplyKeyword(kw::kInUse);
   download_.registered = true;
   download_.path = *target;
   download_.start = request->start;
@@ -125,7 +125,7 @@ void ClientSession::HandleDoDownload(std::string_view arguments) {
   if (!start || *start != download_.start) return Violation("DO DOWNLOAD with another start");
   if (!download_.source.Open(download_.path, download_.start - 1)) {
     EndDownload();
-    return ReplyError(kw::kUnexpected);
+    return ReplyKeyword(kw::kUnexpected);
   }
   if (download_.remaining == 0) {
     reply_note_ = "(nothing left to send)";

@@ -141,7 +141,6 @@ int main(int argc, char** argv) {
 
   net::PollEventLoop loop;
   net::SetEventLoop(&loop);
-  int exit_code = 0;
   {
     server::Server server(loop, context, options);
     try {
@@ -172,5 +171,5 @@ int main(int argc, char** argv) {
     server.Stop();
   }
   net::SetEventLoop(nullptr);
-  return exit_code;
+  return 0;
 }

@@ -43,6 +43,9 @@ class Server::Connection : public Transport {
       Close();
     };
     server_.context_.Log("#" + std::to_string(id_) + " " + peer_ + ": connected");
+    // Bytes or a close that came before the accept were parked; the events
+    // that announced them found no handler yet.
+    if (socket_.State() != net::SocketState::kConnected) return Close();
     if (socket_.BytesReceived() > 0) Arrived();
   }
 
@@ -69,6 +72,7 @@ class Server::Connection : public Transport {
     if (closed_) return;
     closed_ = true;
     socket_.CloseSck();
+    if (session_) session_->Detach();
     server_.Retire(id_);
   }
 
@@ -128,6 +132,7 @@ class Server::HttpConnection {
     };
     socket_.OnCloseSck = [this] { Close(); };
     socket_.OnError = [this](net::SocketErrorEvent&) { Close(); };
+    if (socket_.State() != net::SocketState::kConnected) return Close();
     if (socket_.BytesReceived() > 0) Arrived();
   }
 

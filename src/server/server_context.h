@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -24,6 +25,10 @@ struct ServerContext {
   /// Bytes read from a file for each send of a download. Memory per download
   /// stays near this (plus what the socket holds), whatever the file size.
   std::size_t block_size = 256 * 1024;
+  /// Longest request payload accepted. Requests are short (the longest is a
+  /// log-in or a rename with two paths), so a client announcing more is
+  /// refused at once instead of being buffered up to the codec's 64 MiB.
+  std::int64_t max_request = 64 * 1024;
   /// Seconds a connection may stay without logging in before it is closed.
   int login_timeout = 120;
   /// Receives one line per request and per notable event (no newline).

@@ -5,40 +5,18 @@
 #include <unistd.h>
 
 #include "server/transfer_files.h"
-#include "support/stamp.h"
+#include "support/file_stamp.h"
 
 namespace server {
 
 std::optional<std::string> ModificationStamp(const std::filesystem::path& path) {
-  struct stat info {};
-  if (::stat(path.c_str(), &info) != 0) return std::nullopt;
-  struct tm local {};
-  if (::localtime_r(&info.st_mtime, &local) == nullptr) return std::nullopt;
-  support::Stamp stamp{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
-                       local.tm_hour,        local.tm_min,     local.tm_sec};
-  if (stamp.year < 1 || stamp.year > 9999) return std::nullopt;
-  return support::FormatStamp(stamp);
+  return support::LastWriteStamp(path.string());
 }
 
 bool SetModificationStamp(const std::filesystem::path& path, std::string_view text) {
   const auto stamp = support::ParseStamp(text);
   if (!stamp || !support::IsValidStamp(*stamp)) return false;
-  struct tm local {};
-  local.tm_year = stamp->year - 1900;
-  local.tm_mon = stamp->month - 1;
-  local.tm_mday = stamp->day;
-  local.tm_hour = stamp->hour;
-  local.tm_min = stamp->minute;
-  local.tm_sec = stamp->second;
-  local.tm_isdst = -1;  // the stamp is local time; let the zone rules decide
-  const time_t when = ::mktime(&local);
-  if (when == static_cast<time_t>(-1) && stamp->year != 1969) return false;
-  struct timespec times[2];
-  times[0].tv_sec = 0;
-  times[0].tv_nsec = UTIME_OMIT;  // access time unchanged
-  times[1].tv_sec = when;
-  times[1].tv_nsec = 0;
-  return ::utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
+  return support::SetLastWriteStamp(path.string(), *stamp);
 }
 
 FileSink::~FileSink() {

@@ -54,6 +54,19 @@ std::optional<SessionUi::NameProblem> CheckEnteredName(const std::string& name) 
   return std::nullopt;
 }
 
+NameDialogOutcome CheckNameDialogText(std::string_view text) {
+  NameDialogOutcome outcome;
+  outcome.name = std::string(support::Trim(text));
+  if (outcome.name.empty()) return outcome;
+  if (auto problem = CheckEnteredName(outcome.name)) {
+    outcome.kind = NameDialogOutcome::Kind::kRefused;
+    outcome.problem = std::move(*problem);
+  } else {
+    outcome.kind = NameDialogOutcome::Kind::kAccepted;
+  }
+  return outcome;
+}
+
 std::string FileExtension(std::string_view name) {
   const auto dot = name.rfind('.');
   if (dot == std::string_view::npos || dot + 1 == name.size()) return "dummyfile";

@@ -18,6 +18,18 @@ class TransferSpeedCalc;
 /// is acceptable.
 std::optional<SessionUi::NameProblem> CheckEnteredName(const std::string& name);
 
+/// What the name dialog does with the text of its box when OK is pressed: the
+/// text is trimmed of spaces and written back; an empty name keeps the dialog
+/// open without a tip, a refused name keeps it open with a balloon tip, and an
+/// acceptable one closes it.
+struct NameDialogOutcome {
+  enum class Kind { kEmpty, kRefused, kAccepted };
+  Kind kind = Kind::kEmpty;
+  std::string name;  ///< the trimmed text
+  SessionUi::NameProblem problem;
+};
+NameDialogOutcome CheckNameDialogText(std::string_view text);
+
 /// The extension used for a file row's icon: a dot and the text after the last
 /// "." of the name, or "dummyfile" when the name has no "." or ends with one.
 std::string FileExtension(std::string_view name);

@@ -6,10 +6,6 @@
 
 namespace session {
 
-/// The last-modification time of a local file as a 14-digit local-time stamp,
-/// or nothing when the file cannot be examined.
-std::optional<std::string> LastWriteStamp(const std::string& path);
-
 /// Sets the last-write time of `path` (and the creation time where the system
 /// keeps one it lets programs set; on Linux there is none) from 14-digit
 /// local-time stamps. An empty stamp leaves that time alone; the last-access

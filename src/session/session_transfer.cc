@@ -60,11 +60,10 @@ void FolderSession::RestoreAfterFailedStart() {
 void FolderSession::DropConnectionAndReconnect() {
   aborting_ = true;
   reconnect_pending_ = true;
-  const std::string host = smClient_.RemoteHost();
-  const std::int32_t port = smClient_.RemotePort();
   smClient_.CloseSck();
   reader_.Reset();
-  smClient_.Connect(host, port);
+  // The socket forgets the host name once connected; the session knows it.
+  smClient_.Connect(config_.server_name, config_.server_port);
 }
 
 void FolderSession::AbortTransfer() {

@@ -5,6 +5,7 @@
 #include "session/file_times.h"
 #include "session/folder_session.h"
 #include "session/protocol.h"
+#include "support/file_stamp.h"
 #include "support/text.h"
 
 namespace session {
@@ -108,7 +109,7 @@ void FolderSession::UploadFile(const std::string& local_path) {
     window_disabled = true;
     log_.WriteLog("PrepareProgressForm()", "UploadFile", 2);
     local_file_ = local_path;
-    upload_stamp_ = LastWriteStamp(local_path).value_or("");
+    upload_stamp_ = support::LastWriteStamp(local_path).value_or("");
     if (upload_stamp_.empty()) throw support::Error(53, "UploadFile", "File not found");
     PrepareProgressForm(true, local_path, location_.current_path + name);
     phase_ = TransferPhase::kUploadRequested;

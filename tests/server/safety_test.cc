@@ -102,6 +102,7 @@ TEST_P(Safety, GarbageClosesOnlyItsOwnConnection) {
 }
 
 TEST_P(Safety, HugeAnnouncedLengthIsRefusedWithoutWaitingForIt) {
+  context_.config.max_sessions_per_user = 1000;
   auto good = Login();
   auto bad = Login();
   bad->Send("99999999|");  // above the limit: refused before any payload
@@ -109,6 +110,14 @@ TEST_P(Safety, HugeAnnouncedLengthIsRefusedWithoutWaitingForIt) {
   auto pre_login = Connect();
   pre_login->Send("67108865|LOGIN");
   EXPECT_TRUE(pre_login->WaitClosed());
+  // Requests are short: more than 64 KiB is refused though the codec allows more.
+  auto long_request = Login();
+  long_request->Send("65537|NEWDIR|\\");
+  EXPECT_TRUE(long_request->WaitClosed());
+  auto longest = Login();
+  longest->Send(Framed("NEWDIR|\\" + std::string(65536 - 8, 'n')));
+  // Accepted and answered; no file system holds such a name.
+  EXPECT_EQ(longest->ReadFrame(), "FILENOTFOUND");
   EXPECT_EQ(Ask(*good, "LIST|\\Άδειος\\|False"), "LIST|");
 }
 

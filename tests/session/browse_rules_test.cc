@@ -22,6 +22,18 @@ TEST(NameChecks, ForbiddenCharactersAndLeadingDot) {
   EXPECT_FALSE(CheckEnteredName("a.b."));
 }
 
+TEST(NameChecks, DialogTrimsSpacesAndTreatsBlankAsEmpty) {
+  using Kind = NameDialogOutcome::Kind;
+  EXPECT_EQ(CheckNameDialogText("   ").kind, Kind::kEmpty);
+  const auto ok = CheckNameDialogText("  Αρχεία 2026  ");
+  EXPECT_EQ(ok.kind, Kind::kAccepted);
+  EXPECT_EQ(ok.name, "Αρχεία 2026");
+  const auto dot = CheckNameDialogText("  .x");
+  EXPECT_EQ(dot.kind, Kind::kRefused);
+  EXPECT_EQ(dot.name, ".x") << "the leading space goes before the dot check";
+  EXPECT_EQ(dot.problem.text, "Το όνομα δε μπορεί να ξεκινάει από τελεία");
+}
+
 TEST(FileIcons, ExtensionAfterTheLastDotOrDummyfile) {
   EXPECT_EQ(FileExtension("report.final.PDF"), ".PDF");
   EXPECT_EQ(FileExtension("README"), "dummyfile");

@@ -1,5 +1,11 @@
 #include "support/stamp.h"
 
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "support/file_stamp.h"
+
 #include <gtest/gtest.h>
 
 namespace support {
@@ -34,6 +40,42 @@ TEST(Stamps, FieldsAreNotCalendarChecked) {
 
 TEST(Stamps, FormatPadsEveryField) {
   EXPECT_EQ(FormatStamp(Stamp{987, 1, 2, 3, 4, 5}), "09870102030405");
+}
+
+}  // namespace
+}  // namespace support
+
+namespace support {
+namespace {
+
+class FileStampTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char name[] = "/tmp/vaultline-stamp-XXXXXX";
+    const int fd = ::mkstemp(name);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+    path_ = name;
+  }
+  void TearDown() override { std::remove(path_.c_str()); }
+  std::string path_;
+};
+
+TEST_F(FileStampTest, LastWriteTimeRoundTripsAsLocalTime) {
+  ASSERT_TRUE(SetLastWriteStamp(path_, Stamp{2024, 1, 31, 12, 0, 5}));
+  EXPECT_EQ(LastWriteStamp(path_), "20240131120005");
+}
+
+TEST_F(FileStampTest, OutOfRangeFieldsCarryOver) {
+  ASSERT_TRUE(SetLastWriteStamp(path_, Stamp{2023, 1, 32, 10, 0, 0}));
+  EXPECT_EQ(LastWriteStamp(path_), "20230201100000");
+  ASSERT_TRUE(SetLastWriteStamp(path_, Stamp{2023, 13, 1, 10, 0, 0}));
+  EXPECT_EQ(LastWriteStamp(path_), "20240101100000");
+}
+
+TEST_F(FileStampTest, MissingFileHasNoStampAndCannotBeStamped) {
+  EXPECT_FALSE(LastWriteStamp(path_ + ".missing"));
+  EXPECT_FALSE(SetLastWriteStamp(path_ + ".missing", Stamp{2024, 1, 1, 0, 0, 0}));
 }
 
 }  // namespace

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace cli::testing {
+
+/// What a finished program left behind.
+struct ProcessResult {
+  int exit_code = -1;  ///< -1 when it did not exit by itself (killed at the time limit)
+  std::string out;
+  std::string err;
+};
+
+/// Runs `binary` with `args` and extra environment variables, stdin from
+/// /dev/null, and collects its output. A program still running after
+/// `timeout` is killed.
+ProcessResult RunProcess(const std::string& binary, const std::vector<std::string>& args,
+                         const std::map<std::string, std::string>& env,
+                         std::chrono::milliseconds timeout = std::chrono::seconds(60));
+
+/// vaultline-server --demo on a fresh data folder, ports chosen by the system;
+/// stopped (SIGTERM, then SIGKILL) by the destructor.
+class DemoServer {
+ public:
+  DemoServer();
+  ~DemoServer();
+  DemoServer(const DemoServer&) = delete;
+  DemoServer& operator=(const DemoServer&) = delete;
+
+  bool Started() const { return port_ > 0 && http_port_ > 0; }
+  int Port() const { return port_; }
+  int HttpPort() const { return http_port_; }
+  const std::filesystem::path& Root() const { return root_; }
+  /// The demo user's personal folder on the server's disk.
+  std::filesystem::path UserFolder() const { return root_ / "data" / "users" / "demo"; }
+
+ private:
+  std::filesystem::path root_;
+  int pid_ = -1;
+  int port_ = 0;
+  int http_port_ = 0;
+};
+
+/// A fresh temporary folder, removed by the destructor.
+class ScratchDir {
+ public:
+  ScratchDir();
+  ~ScratchDir();
+  const std::filesystem::path& Path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+/// A loopback port that had no listener a moment ago (bound, read, closed).
+int UnusedPort();
+
+/// The bytes of a file ("" when it cannot be read).
+std::string ReadFile(const std::filesystem::path& path);
+void WriteFile(const std::filesystem::path& path, const std::string& bytes);
+/// `size` pseudo-random bytes from `seed`.
+std::string RandomBytes(std::size_t size, unsigned seed);
+
+}  // namespace cli::testing
