@@ -2,6 +2,7 @@
 
 #include <iostream>
 #include <memory>
+#include <stdexcept>
 #include <unordered_map>
 
 #include "net/host_resolver.h"
@@ -102,8 +103,15 @@ void FinalizeProcesses() {
 bool RegisterSocket(int fd, SocketMaster* owner, SocketRole role) {
   Module& m = M();
   if (!m.notifier) m.notifier = std::make_unique<SocketNotifier>(*m.loop, RouteSocket);
+  try {
+    m.notifier->Select(fd, role);
+  } catch (const std::runtime_error&) {
+    // The loop could not watch the socket (its watch table is full).
+    if (m.registry.empty()) m.notifier.reset();
+    throw support::Error(kWsaNoBufferSpace, "modSocketMaster.RegisterSocket",
+                         GetErrorDescription(kWsaNoBufferSpace));
+  }
   m.socket_routes.Add(fd, owner);
-  m.notifier->Select(fd, role);
   m.registry.emplace(fd, owner);
   return true;
 }

@@ -11,6 +11,11 @@ enum class Readiness : unsigned {
   kNone = 0,
   kRead = 1,   ///< data, an end of stream, a pending connection or an error can be read
   kWrite = 2,  ///< buffer space is free, or a connect attempt has finished
+  /// Reported only together with kRead, by a loop that knows the peer has not closed
+  /// its side and no error is pending: a readable stream socket then has data, and the
+  /// socket layer skips its probe for an end of stream. A loop that cannot tell never
+  /// sets it; it is never asked for in an interest.
+  kDataOnly = 4,
 };
 
 constexpr Readiness operator|(Readiness a, Readiness b) {

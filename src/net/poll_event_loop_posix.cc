@@ -188,6 +188,9 @@ bool PollEventLoop::DeliverReadiness(int timeout_ms) {
     if (e & (EPOLLOUT | EPOLLHUP | EPOLLERR)) ready = ready | Readiness::kWrite;
     ready = ready & watch->interest;
     if (ready == Readiness::kNone) continue;
+    if (Has(ready, Readiness::kRead) && !(e & (EPOLLRDHUP | EPOLLHUP | EPOLLERR))) {
+      ready = ready | Readiness::kDataOnly;
+    }
     any = true;
     watch->callback(ready);
     if (quit_requested_) break;  // the rest is level-triggered and comes again

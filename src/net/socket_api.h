@@ -55,6 +55,7 @@ std::string FormatDotted(std::uint32_t address);
 /// The computer's host name, at most 256 characters.
 int HostName(std::string* name);
 /// Resolves a dotted address or host name to its first IPv4 address, synchronously.
+/// An empty name is 11001 "Host not found." without a query.
 int ResolveNow(const std::string& host, std::uint32_t* address);
 
 }  // namespace net::sys

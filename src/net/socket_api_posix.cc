@@ -179,6 +179,7 @@ int HostName(std::string* name) {
 
 int ResolveNow(const std::string& host, std::uint32_t* address) {
   if (ParseDotted(host, address)) return 0;
+  if (host.empty()) return kWsaHostNotFound;  // nothing to ask a name service about
   addrinfo hints{};
   hints.ai_family = AF_INET;
   addrinfo* result = nullptr;

@@ -1,14 +1,17 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "net/byte_queue.h"
+#include "net/send_queue.h"
 #include "net/socket_notifier.h"
 
 namespace net {
@@ -123,6 +126,9 @@ class SocketMaster {
   /// Queues bytes and starts sending. TCP: only while `Connected` (40006). UDP: one
   /// datagram to `RemoteHost`:`RemotePort`.
   void SendData(std::string_view bytes);
+  /// `SendData` that takes the caller's buffer over: what the system does not take at
+  /// once is queued without being copied. For large chunks of file data.
+  void SendBuffer(std::string bytes);
   /// `SendData` of UTF-8 text converted to the Greek code page.
   void SendText(std::string_view text);
   /// Takes up to `max_len` (all without it) received bytes into `data`, replacing its
@@ -134,6 +140,26 @@ class SocketMaster {
   /// `GetData`/`PeekData` converted from the Greek code page to UTF-8.
   void GetText(std::string& text, std::optional<std::int64_t> max_len = std::nullopt);
   void PeekText(std::string& text, std::optional<std::int64_t> max_len = std::nullopt);
+  /// Sends a number as its little-endian in-memory bytes (1, 2, 4 or 8 of them), the
+  /// way a fixed-size value travels.
+  template <typename T>
+  void SendValue(T value) {
+    static_assert(IsFixedValue<T>(), "a 1-, 2-, 4- or 8-byte number");
+    char bytes[sizeof(T)];
+    std::memcpy(bytes, &value, sizeof(T));
+    SendData(std::string_view(bytes, sizeof(T)));
+  }
+  /// Takes exactly sizeof(T) bytes and rebuilds the number; with fewer bytes waiting
+  /// nothing is taken, `value` is left alone and the answer is false. Same state rules
+  /// as `GetData`/`PeekData`.
+  template <typename T>
+  bool GetValue(T& value) {
+    return ReadValue(&value, sizeof(T), /*peek=*/false);
+  }
+  template <typename T>
+  bool PeekValue(T& value) {
+    return ReadValue(&value, sizeof(T), /*peek=*/true);
+  }
   /// TCP fast path: the received bytes without copying; valid until the next call
   /// that changes the queue. Same state rule as `PeekData`.
   std::string_view ReceivedView() const;
@@ -165,8 +191,11 @@ class SocketMaster {
   void ConnectToIP(std::uint32_t address, int error_code, bool has_caller);
   /// The send pump. `direct` holds bytes of the running `SendData` that stand for the
   /// whole queue (the queue is empty then); they are sent without being copied into
-  /// the queue first, and only what the system refuses is queued.
-  void SendBufferedData(std::string_view direct = {});
+  /// the queue first, and only what the system refuses is queued: copied, or taken
+  /// over from `owner` when `direct` lies in that buffer.
+  void SendBufferedData(std::string_view direct = {}, std::string* owner = nullptr);
+  /// The checks and UDP set-up of SendData; answers whether bytes may be queued.
+  bool PrepareSend();
   void SendBufferedDataUdp();
   void RecvDataToBuffer();
   void DiscardDatagram();
@@ -180,6 +209,12 @@ class SocketMaster {
   void ReadData(std::string& data, std::optional<std::int64_t> max_len, bool peek,
                 const char* member);
   void CheckClosed(const char* member) const;
+  bool ReadValue(void* out, std::size_t size, bool peek);
+  template <typename T>
+  static constexpr bool IsFixedValue() {
+    return std::is_arithmetic_v<T> && !std::is_same_v<T, bool> &&
+           (sizeof(T) == 1 || sizeof(T) == 2 || sizeof(T) == 4 || sizeof(T) == 8);
+  }
   /// State `Failed` and `OnError` with the number's table text; answers whether the
   /// object still exists afterwards.
   bool RaiseError(int number, const char* step);
@@ -205,7 +240,7 @@ class SocketMaster {
   SocketProtocol protocol_ = SocketProtocol::kTcp;
   int send_chunk_ = 0;
   int receive_chunk_ = 0;
-  ByteQueue send_queue_;
+  SendQueue send_queue_;
   ByteQueue receive_queue_;
   bool accept_class_ = false;
   std::vector<std::int32_t> pending_lookups_;

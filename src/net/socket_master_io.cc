@@ -1,6 +1,7 @@
 // SocketMaster: the send pump, the receive side, notification handling and events.
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 
 #include "net/dispatch.h"
@@ -67,43 +68,71 @@ bool SocketMaster::RaiseError(int number, const char* step) {
 
 // ---- Sending -------------------------------------------------------------------
 
-void SocketMaster::SendData(std::string_view bytes) {
+bool SocketMaster::PrepareSend() {
   if (protocol_ == SocketProtocol::kUdp) {
-    if (!SocketExists()) return;
-    if (!BindInternal(std::nullopt, std::nullopt)) return;
+    if (!SocketExists()) return false;
+    if (!BindInternal(std::nullopt, std::nullopt)) return false;
     state_ = SocketState::kOpen;
   } else if (state_ != SocketState::kConnected) {
     ThrowWrongState("SendData");
   }
-  if (bytes.empty()) return;
+  return true;
+}
+
+void SocketMaster::SendData(std::string_view bytes) {
+  if (!PrepareSend() || bytes.empty()) return;
   if (!send_queue_.Empty()) {
     send_queue_.Append(bytes);  // waits for the next write notification
     return;
   }
   if (protocol_ == SocketProtocol::kUdp) {
-    send_queue_.Append(bytes);
+    send_queue_.Append(bytes);  // into an empty queue: one piece, one datagram
     SendBufferedDataUdp();
   } else {
     SendBufferedData(bytes);
   }
 }
 
+void SocketMaster::SendBuffer(std::string bytes) {
+  if (protocol_ == SocketProtocol::kUdp) {
+    SendData(bytes);
+    return;
+  }
+  if (!PrepareSend() || bytes.empty()) return;
+  if (!send_queue_.Empty()) {
+    send_queue_.Append(std::move(bytes), 0);
+    return;
+  }
+  SendBufferedData(bytes, &bytes);
+}
+
 void SocketMaster::SendText(std::string_view text) { SendData(support::Utf8ToCp1253(text)); }
 
-void SocketMaster::SendBufferedData(std::string_view direct) {
+void SocketMaster::SendBufferedData(std::string_view direct, std::string* owner) {
+  // Queues what is left of `direct`, taking the caller's buffer over when there is one.
+  auto keep_rest = [&] {
+    if (direct.empty()) return;
+    if (owner) {
+      send_queue_.Append(std::move(*owner),
+                         static_cast<std::size_t>(direct.data() - owner->data()));
+    } else {
+      send_queue_.Append(direct);
+    }
+  };
   const int fd = socket_;
   const std::size_t chunk = send_chunk_ > 0 ? static_cast<std::size_t>(send_chunk_) : 8192;
   std::int64_t count = 0;
   int error = 0;
   while (socket_ == fd && state_ == SocketState::kConnected && error == 0 &&
          (!direct.empty() || !send_queue_.Empty())) {
-    const std::string_view queue = direct.empty() ? send_queue_.View() : direct;
-    const std::size_t size = std::min(queue.size(), chunk);
+    const std::string_view piece = direct.empty() ? send_queue_.Front() : direct;
+    const std::size_t whole = direct.empty() ? send_queue_.Size() : direct.size();
+    const std::size_t size = std::min(piece.size(), chunk);
     std::size_t sent = 0;
-    error = sys::Send(fd, queue.data(), size, &sent);
+    error = sys::Send(fd, piece.data(), size, &sent);
     if (error == 0) {
       count += static_cast<std::int64_t>(sent);
-      if (sent == queue.size()) {
+      if (sent == whole) {
         if (direct.empty()) {
           send_queue_.Consume(sent);
         } else {
@@ -119,12 +148,12 @@ void SocketMaster::SendBufferedData(std::string_view direct) {
       }
     } else if (error == kWsaWouldBlock) {
       // The rest waits for the next write notification.
-      if (!direct.empty()) send_queue_.Append(direct);
+      keep_rest();
       dispatch::Reenable(fd, kFdWrite);
       if (count > 0) RaiseSendProgress(count, static_cast<std::int64_t>(send_queue_.Size()));
       return;
     } else {
-      if (!direct.empty()) send_queue_.Append(direct);
+      keep_rest();
       RaiseError(error, "SendBufferedData");
       return;
     }
@@ -140,7 +169,7 @@ void SocketMaster::SendBufferedDataUdp() {
     }
     throw support::Error(kErrBadArgument, Source("SendBufferedDataUDP"), "Invalid argument");
   }
-  const std::string_view datagram = send_queue_.View();
+  const std::string_view datagram = send_queue_.Front();
   std::size_t sent = 0;
   const int error =
       sys::SendTo(socket_, datagram.data(), datagram.size(),
@@ -186,6 +215,21 @@ void SocketMaster::PeekText(std::string& text, std::optional<std::int64_t> max_l
   std::string bytes;
   PeekData(bytes, max_len);
   text = support::Cp1253ToUtf8(bytes);
+}
+
+bool SocketMaster::ReadValue(void* out, std::size_t size, bool peek) {
+  const char* member = peek ? "PeekData" : "GetData";
+  if (protocol_ == SocketProtocol::kTcp) {
+    if (state_ != SocketState::kConnected && (peek || !accept_class_)) ThrowWrongState(member);
+  } else if (state_ != SocketState::kOpen) {
+    ThrowWrongState(member);
+  }
+  if (BytesReceived() < static_cast<std::int64_t>(size)) return false;
+  std::string bytes;
+  ReadData(bytes, static_cast<std::int64_t>(size), peek, member);
+  if (bytes.size() != size) return false;
+  std::memcpy(out, bytes.data(), size);
+  return true;
 }
 
 std::string_view SocketMaster::ReceivedView() const {

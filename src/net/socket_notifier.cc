@@ -75,7 +75,7 @@ struct SocketNotifier::Core : std::enable_shared_from_this<SocketNotifier::Core>
     Entry* e = Find(fd, serial);
     if (!e) return;
     if (Has(ready, Readiness::kRead)) {
-      HandleRead(fd, *e);
+      HandleRead(fd, *e, !Has(ready, Readiness::kDataOnly));
       e = Find(fd, serial);
       if (!e) return;
     }
@@ -87,7 +87,7 @@ struct SocketNotifier::Core : std::enable_shared_from_this<SocketNotifier::Core>
     Narrow(*e);
   }
 
-  void HandleRead(int fd, Entry& e) {
+  void HandleRead(int fd, Entry& e, bool maybe_hang_up) {
     switch (e.role) {
       case SocketRole::kListening:
         if (!(e.enabled & kFdAccept)) return;
@@ -103,6 +103,12 @@ struct SocketNotifier::Core : std::enable_shared_from_this<SocketNotifier::Core>
         return;
       case SocketRole::kConnected: {
         if (!(e.enabled & kFdRead)) return;
+        if (!maybe_hang_up) {
+          // Readable without a hang-up: there is data (the common case needs no probe).
+          e.enabled &= ~kFdRead;
+          sink(fd, kFdRead, 0);
+          return;
+        }
         char probe;
         std::size_t got = 0;
         const int error = sys::Receive(fd, &probe, 1, /*peek=*/true, &got);

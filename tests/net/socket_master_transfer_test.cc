@@ -110,6 +110,20 @@ TEST_F(SendPumpTest, SendInsideSendCompleteGoesOutAtOnceNestedInThePump) {
   EXPECT_EQ(peer_.Receive(11), "firstsecond");
 }
 
+TEST_F(SendPumpTest, HandedOverBufferIsSentLikeACopiedOne) {
+  Recorder r(client_);
+  const std::string first = Pattern(12 << 20);
+  client_.SendBuffer(first);
+  client_.SendData("|copied|");
+  client_.SendBuffer("|moved tail");
+  std::string received;
+  std::thread reader([&] { received = peer_.Receive(first.size() + 19); });
+  ASSERT_TRUE(Until([&] { return r.Saw("SendComplete"); }));
+  reader.join();
+  EXPECT_EQ(r.Count("SendComplete"), 1);
+  EXPECT_TRUE(received == first + "|copied||moved tail") << "bytes lost or reordered";
+}
+
 TEST_F(SendPumpTest, TextIsSentInTheGreekCodePage) {
   client_.SendText("Γειά σου|");
   EXPECT_EQ(peer_.Receive(9), "\xC3\xE5\xE9\xDC \xF3\xEF\xF5|");
@@ -180,6 +194,25 @@ TEST_F(ReceiveQueueTest, PeekLeavesTheQueueAndGetReturnsTheSameBytes) {
   client_.GetText(got, 5);
   EXPECT_EQ(got, peeked);
   EXPECT_EQ(client_.BytesReceived(), 5);
+}
+
+TEST_F(ReceiveQueueTest, FixedSizeValuesTravelAsLittleEndianBytes) {
+  client_.SendValue(std::int32_t{0x01020304});
+  client_.SendValue(std::int16_t{-2});
+  client_.SendValue(1.5);
+  EXPECT_EQ(peer_.Receive(14),
+            std::string("\x04\x03\x02\x01\xfe\xff\x00\x00\x00\x00\x00\x00\xf8\x3f", 14));
+  peer_.Send(std::string("\x2a\x00\x00", 3));
+  ASSERT_TRUE(Until([&] { return client_.BytesReceived() == 3; }));
+  std::int32_t too_big = 7;
+  EXPECT_FALSE(client_.GetValue(too_big)) << "four bytes are not there yet";
+  EXPECT_EQ(too_big, 7);
+  EXPECT_EQ(client_.BytesReceived(), 3);
+  std::int16_t small = 0;
+  EXPECT_TRUE(client_.PeekValue(small));
+  EXPECT_EQ(small, 42);
+  EXPECT_TRUE(client_.GetValue(small));
+  EXPECT_EQ(client_.BytesReceived(), 1);
 }
 
 TEST_F(ReceiveQueueTest, EveryByteValueSurvivesAsBytes) {
