@@ -111,7 +111,7 @@ TEST_F(ReconnectTest, CancelledDownloadInTheDealersFolderReturnsThere) {
 
 TEST_F(ReconnectTest, CancelledUploadReconnectsAndResumesWhereTheServerStopped) {
   context_.config.users[0].quota = std::int64_t{1} << 30;
-  std::string data(8 << 20, '\0');
+  std::string data(64 << 20, '\0');  // large enough to cancel while it is sent
   for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>((i * 131) >> 5);
   const fs::path local = dir_.Path() / "up.bin";
   WriteFile(local, data);

@@ -199,6 +199,13 @@ TEST_F(TransferTest, CancelWhileStreamingKeepsThePartialFileAndReconnects) {
   ExpectFrame("LIST|\\|False");
   peer_->SendFrame("LIST|a.bin|10|20260306090559");
   ExpectFrame("LOGINTIME|20261206101500");
+  // Until the chain has sent PCINFO the window stays busy: the replies of the
+  // chain send requests of their own.
+  EXPECT_FALSE(View().window_enabled);
+  peer_->SendFrame("LOGINTIME|20261206101500");
+  ExpectFrame("SCHCLEANUPINFO");
+  peer_->SendFrame("SCHCLEANUPINFO|0|7");
+  ExpectFrame("PCINFO|Debian GNU/Linux 12 (bookworm)|Test CPU @ 2.00GHz|8192|1536|1.00.0");
   EXPECT_TRUE(View().window_enabled);
 }
 
