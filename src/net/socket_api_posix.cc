@@ -37,6 +37,14 @@ int CreateSocket(SocketKind kind, int* fd) {
   const int protocol = kind == SocketKind::kStream ? IPPROTO_TCP : IPPROTO_UDP;
   const int s = socket(AF_INET, type | SOCK_NONBLOCK | SOCK_CLOEXEC, protocol);
   if (s < 0) return LastError();
+  if (kind == SocketKind::kStream) {
+    // Here SO_REUSEADDR only lets a listener take a port whose closed
+    // connections still linger in TIME_WAIT, so a restarted server gets its
+    // port back at once; two sockets still cannot listen on one port. (On
+    // Windows the option means something else: a Win32 backend must not copy it.)
+    const int on = 1;
+    setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  }
   *fd = s;
   return 0;
 }

@@ -191,5 +191,23 @@ TEST_F(ListenAcceptTest, PortInUseIsError10048) {
   EXPECT_EQ(server_.State(), SocketState::kClosed);
 }
 
+TEST_F(ListenAcceptTest, ARestartedListenerGetsItsPortBackWhileOldConnectionsLinger) {
+  StartListening();
+  SocketMaster peer;
+  server_.OnConnectionRequest = [&](std::int32_t id) { peer.Accept(id); };
+  RawSocket client = RawSocket::Connect(port_);
+  ASSERT_TRUE(Until([&] { return peer.State() == SocketState::kConnected; }));
+  // The listening side closes first, so its end of the connection lingers.
+  peer.CloseSck();
+  server_.CloseSck();
+  client.Close();
+  SocketMaster again;
+  again.SetLocalIP("127.0.0.1");
+  again.SetLocalPort(port_);
+  EXPECT_NO_THROW(again.Listen());
+  EXPECT_EQ(again.State(), SocketState::kListening);
+  EXPECT_EQ(again.LocalPort(), port_);
+}
+
 }  // namespace
 }  // namespace net
