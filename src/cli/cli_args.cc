@@ -179,15 +179,15 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
   if (resume && replace) return Fail("give --resume or --replace, not both");
   if (words.empty()) return Fail("no command given");
 
-  const CommandSpec* spec = nullptr;
+  const CommandSpec* found = nullptr;
   for (const auto& s : kCommands) {
-    if (words[0] == s.name) spec = &s;
+    if (words[0] == s.name) found = &s;
   }
-  if (!spec) return Fail("unknown command " + words[0]);
+  if (!found) return Fail("unknown command " + words[0]);
   const std::size_t count = words.size() - 1;
-  if (count < spec->min_args || count > spec->max_args)
+  if (count < found->min_args || count > found->max_args)
     return Fail("wrong number of arguments for " + words[0]);
-  o.command = spec->command;
+  o.command = found->command;
   if ((resume || replace) && o.command != Command::kGet && o.command != Command::kPut)
     return Fail("--resume and --replace go with get and put only");
   if (o.command == Command::kUsage && o.dealers)

@@ -167,6 +167,8 @@ class FolderSession {
   void smClient_Error(net::SocketErrorEvent& event);
   void OnLoginOk(std::string_view arguments);
   void OnDealerOk();
+  /// Connect tooltip and switch link for the personal or the dealers side.
+  void ShowFolderSide(bool dealers);
   void OnLoginTime(std::string_view arguments);
   void OnSchCleanupInfo(std::string_view arguments);
   void ShowCleanupNotice(std::int32_t days, std::int32_t interval);

@@ -56,19 +56,14 @@ void FolderSession::OnLoginOk(std::string_view arguments) {
   ShowUsagePie(true);
   usage_total_wanted_ = false;
 
+  ShowFolderSide(in_dealers_folder_);
   if (in_dealers_folder_) {
     // The connection was re-opened after an aborted transfer in the dealers
     // folder: switch back to it; DEALEROK sets the flag again and lists.
-    view_.dcbConnect.tooltip = "Αποσύνδεση από το χώρο συνεργατών";
     SendFrame(EncodeKeyword(keyword::kDealersFolder));
-    view_.lnkDF.caption = "Μετάβαση στον προσωπικό χώρο";
-    view_.lnkDF.icon_key = "imgGoToPF";
     in_dealers_folder_ = false;
   } else {
-    view_.dcbConnect.tooltip = "Αποσύνδεση από τον προσωπικό χώρο";
     SendList();
-    view_.lnkDF.caption = "Μετάβαση στο χώρο συνεργατών";
-    view_.lnkDF.icon_key = "imgGoToDF";
   }
   view_.lnkDF.visible = reply->dealers;
   tmrKeepAlive_.SetEnabled(true);
@@ -132,26 +127,22 @@ void FolderSession::lnkDF_Click() {
   }
 }
 
+void FolderSession::ShowFolderSide(bool dealers) {
+  view_.dcbConnect.tooltip =
+      dealers ? "Αποσύνδεση από το χώρο συνεργατών" : "Αποσύνδεση από τον προσωπικό χώρο";
+  // The link offers the other side.
+  view_.lnkDF.caption = dealers ? "Μετάβαση στον προσωπικό χώρο" : "Μετάβαση στο χώρο συνεργατών";
+  view_.lnkDF.icon_key = dealers ? "imgGoToPF" : "imgGoToDF";
+}
+
 void FolderSession::OnDealerOk() {
-  if (in_dealers_folder_) {
-    log_.WriteLog("Μετάβαση στον προσωπικό χώρο");
-    view_.lnkDF.caption = "Μετάβαση στο χώρο συνεργατών";
-    view_.lnkDF.icon_key = "imgGoToDF";
-    view_.dcbConnect.tooltip = "Αποσύνδεση από τον προσωπικό χώρο";
-    view_.window_caption = "Προσωπικός χώρος";
-    in_dealers_folder_ = false;
-    ShowUsagePie(true);
-    SetUploadControls(true);
-  } else {
-    log_.WriteLog("Μετάβαση στο χώρο συνεργατών");
-    view_.lnkDF.caption = "Μετάβαση στον προσωπικό χώρο";
-    view_.lnkDF.icon_key = "imgGoToPF";
-    view_.dcbConnect.tooltip = "Αποσύνδεση από το χώρο συνεργατών";
-    view_.window_caption = "Χώρος συνεργατών";
-    in_dealers_folder_ = true;
-    ShowUsagePie(false);
-    SetUploadControls(false);
-  }
+  const bool entering = !in_dealers_folder_;
+  log_.WriteLog(entering ? "Μετάβαση στο χώρο συνεργατών" : "Μετάβαση στον προσωπικό χώρο");
+  ShowFolderSide(entering);
+  view_.window_caption = entering ? "Χώρος συνεργατών" : "Προσωπικός χώρος";
+  in_dealers_folder_ = entering;
+  ShowUsagePie(!entering);
+  SetUploadControls(!entering);
   location_.link_target.clear();
   location_.link_display_prefix.clear();
   SendFrame(EncodeList({location_.current_path, false}));

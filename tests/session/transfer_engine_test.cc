@@ -49,6 +49,13 @@ class TransferTest : public SessionTest {
     Select("a.bin");
     session_->DownloadFile(local.string());
   }
+  /// Downloads a.bin into `local` up to the go-ahead: what arrives next is data.
+  void StartStreaming(const fs::path& local) {
+    StartDownload(local);
+    ExpectFrame("DOWNLOAD|1|\\a.bin|False");
+    peer_->SendFrame("DO DOWNLOAD");
+    ExpectFrame("DO DOWNLOAD|1");
+  }
   bool WaitIdle() {
     return Until([&] { return !session_->TransferActive() && View().window_enabled; });
   }
@@ -121,10 +128,7 @@ TEST_F(TransferTest, ALocalCopyAsLargeAsTheListedOneCanOnlyBeReplaced) {
 TEST_F(TransferTest, BytesAfterTheFilesEndAreReadAsMessages) {
   LogInWithFiles();
   const fs::path local = dir_ / "a.bin";
-  StartDownload(local);
-  ExpectFrame("DOWNLOAD|1|\\a.bin|False");
-  peer_->SendFrame("DO DOWNLOAD");
-  ExpectFrame("DO DOWNLOAD|1");
+  StartStreaming(local);
   peer_->Send("0123456789" + Framed("TOTALSIZE|5"));
   ASSERT_TRUE(Until([&] { return session_->UsedBytes() == 5; }));
   EXPECT_EQ(ReadAll(local), "0123456789");
@@ -181,10 +185,7 @@ TEST_F(TransferTest, FileNotFoundClosesTheProgressWindowAndTheFile) {
 TEST_F(TransferTest, CancelWhileStreamingKeepsThePartialFileAndReconnects) {
   LogInWithFiles();
   const fs::path local = dir_ / "a.bin";
-  StartDownload(local);
-  ExpectFrame("DOWNLOAD|1|\\a.bin|False");
-  peer_->SendFrame("DO DOWNLOAD");
-  ExpectFrame("DO DOWNLOAD|1");
+  StartStreaming(local);
   peer_->Send("012");
   ASSERT_TRUE(Until([&] { return fs::file_size(local) == 3; }));
   session_->cmdCancel_Click();
@@ -224,10 +225,7 @@ TEST_F(TransferTest, CancelBeforeTheGoAheadDropsTheRequest) {
 TEST_F(TransferTest, FailingDiskWriteIsReportedOnceAndKeepsThePartialFile) {
   LogInWithFiles();
   const fs::path local = dir_ / "a.bin";
-  StartDownload(local);
-  ExpectFrame("DOWNLOAD|1|\\a.bin|False");
-  peer_->SendFrame("DO DOWNLOAD");
-  ExpectFrame("DO DOWNLOAD|1");
+  StartStreaming(local);
   // Files may not grow past 4 bytes now: the write of the data fails.
   struct rlimit old_limit {};
   ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old_limit), 0);
