@@ -42,12 +42,6 @@ CliClient::CliClient(CliOptions options, std::string password, std::ostream& out
       ui_(err, options_.existing, terminal) {
   logger_.SetDebugLevel(options_.debug);
   logger_.SetErrorBox([this](const std::string& text) { ui_.ShowErrorBox(text); });
-  // The receiver names every reply it dispatches in a debug line; the answer
-  // to SCHCLEANUPINFO is the last step of the log-in chain (see LogIn).
-  log_.SetTap([this](const std::string& text, const std::string& procedure) {
-    if (procedure == "smClient_DataArrival" && text == "SCHCLEANUPINFO")
-      cleanup_info_answered_ = true;
-  });
 }
 
 CliClient::~CliClient() = default;
@@ -170,15 +164,11 @@ ExitCode CliClient::LogIn() {
   session_->SetIdText(options_.user);
   session_->SetPasswordText(password_);
   session_->dcbConnect_Click();
-  // The log-in chain is LOGIN, LIST, MYLOGINTIME, SCHCLEANUPINFO and then
-  // PCINFO, which expects no reply. The window is enabled from the LIST reply
-  // on, but a request sent before PCINFO would have PCINFO arrive in the
-  // middle of it (between DOWNLOAD and DO DOWNLOAD, for one), which the
-  // server refuses. The view has no sign of the chain's end, so wait for the
-  // SCHCLEANUPINFO answer: PCINFO goes out in the same handler.
+  // Commands wait for the end of the log-in chain: its replies send requests
+  // of their own, which must not fall into the middle of a command's exchange.
   const bool in = loop_.RunUntil(
       [this] {
-        return ui_.CloseRequested() || (Connected() && cleanup_info_answered_) ||
+        return ui_.CloseRequested() || (Connected() && session_->LoggedIn()) ||
                (session_->View().dcbConnect.caption != "Άκυρο" && !Connected());
       },
       reply_timeout_);

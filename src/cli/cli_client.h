@@ -91,7 +91,6 @@ class CliClient {
   ConsoleUi ui_;
   std::unique_ptr<session::FolderSession> session_;
   std::vector<std::string> folder_;  ///< names of the folder shown, from the root
-  bool cleanup_info_answered_ = false;
 };
 
 }  // namespace cli

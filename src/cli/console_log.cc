@@ -6,7 +6,6 @@ namespace cli {
 
 void ConsoleLog::WriteLog(const std::string& text, const std::string& procedure, int level) {
   LoggerSessionLog::WriteLog(text, procedure, level);
-  if (tap_) tap_(text, procedure);
   const int debug = DebugLevel();
   if (debug <= 0) return;
   if (!procedure.empty() && debug < level) return;

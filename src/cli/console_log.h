@@ -1,6 +1,5 @@
 #pragma once
 
-#include <functional>
 #include <ostream>
 
 #include "app/logger.h"
@@ -18,14 +17,8 @@ class ConsoleLog : public session::LoggerSessionLog {
   ConsoleLog(app::Logger& logger, std::ostream& err) : LoggerSessionLog(logger), err_(err) {}
   void WriteLog(const std::string& text, const std::string& procedure, int level) override;
 
-  /// Sees every line the session writes, whatever the debug level (text,
-  /// procedure).
-  using Tap = std::function<void(const std::string& text, const std::string& procedure)>;
-  void SetTap(Tap tap) { tap_ = std::move(tap); }
-
  private:
   std::ostream& err_;
-  Tap tap_;
 };
 
 }  // namespace cli

@@ -126,6 +126,11 @@ class FolderSession {
   std::int64_t QuotaBytes() const { return quota_bytes_; }
   bool InDealersFolder() const { return in_dealers_folder_; }
   const std::string& LoginTime() const { return login_time_; }
+  /// The log-in chain has run to its end (PCINFO sent) on the open connection.
+  bool LoggedIn() const {
+    return smClient_.State() == net::SocketState::kConnected && !login_time_.empty() &&
+           !login_chain_pending_;
+  }
   /// Size and stamp slots, indexed by list position - 1.
   const std::vector<std::int64_t>& RowSizes() const { return row_sizes_; }
   const std::vector<std::string>& RowStamps() const { return row_stamps_; }

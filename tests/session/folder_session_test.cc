@@ -26,6 +26,7 @@ TEST_F(SessionTest, LoginChainRunsInOrderAndFillsTheView) {
   EXPECT_TRUE(View().lvFiles_enabled);
   EXPECT_TRUE(session_->KeepAliveEnabled());
   EXPECT_EQ(session_->LoginTime(), "20261206101500");
+  EXPECT_TRUE(session_->LoggedIn());
   EXPECT_TRUE(log_.Has("Έγινε σύνδεση."));
   EXPECT_FALSE(View().lblCleanupWarning.visible) << "0 days shows no notice";
   ASSERT_EQ(View().rows.size(), 2u);
@@ -43,6 +44,8 @@ TEST_F(SessionTest, DealersAccessShowsTheSwitchAndCleanupNoticeShowsDays) {
   ExpectFrame("MYLOGINTIME");
   peer_->SendFrame("LOGINTIME|t");
   ExpectFrame("SCHCLEANUPINFO");
+  EXPECT_FALSE(session_->LoggedIn()) << "the chain has not sent PCINFO yet";
+  EXPECT_FALSE(View().window_enabled);
   peer_->SendFrame("SCHCLEANUPINFO|30|7");
   ExpectFrame("PCINFO|Debian GNU/Linux 12 (bookworm)|Test CPU @ 2.00GHz|8192|1536|1.00.0");
   EXPECT_TRUE(View().lnkDF.visible);
