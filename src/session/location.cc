@@ -9,6 +9,7 @@ void FolderLinkMap::Set(std::string_view name, std::string target) {
 }
 
 bool FolderLinkMap::Exists(std::string_view name) const {
+  if (map_.empty()) return false;  // the common case: no folding needed
   return map_.count(support::FoldCase(name)) != 0;
 }
 
