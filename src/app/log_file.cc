@@ -6,6 +6,7 @@
 #include <ctime>
 
 #include "support/codepage.h"
+#include "support/file_stamp.h"
 
 namespace app {
 namespace {
@@ -22,12 +23,8 @@ LocalTime LocalNow() {
   const auto now = std::chrono::system_clock::now();
   const auto ms =
       std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count();
-  const std::time_t t = static_cast<std::time_t>(ms / 1000);
-  std::tm lt{};
-  localtime_r(&t, &lt);
-  return LocalTime{
-      lt.tm_year + 1900,          lt.tm_mon + 1, lt.tm_mday, lt.tm_hour, lt.tm_min, lt.tm_sec,
-      static_cast<int>(ms % 1000)};
+  const support::Stamp s = support::LocalStamp(static_cast<std::time_t>(ms / 1000));
+  return LocalTime{s.year, s.month, s.day, s.hour, s.minute, s.second, static_cast<int>(ms % 1000)};
 }
 
 std::string FormatLogTime(std::string_view format, const LocalTime& t) {

@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "support/error.h"
+#include "support/stamp.h"
 
 namespace app {
 namespace {
@@ -39,10 +40,7 @@ std::unique_ptr<LogFile> TryOpen(const std::string& dir, const std::string& name
 }  // namespace
 
 std::string LogFileName(const LocalTime& t) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%04d%02d%02d%02d%02d%02d.log", t.year, t.month, t.day, t.hour,
-                t.minute, t.second);
-  return buf;
+  return support::FormatStamp({t.year, t.month, t.day, t.hour, t.minute, t.second}) + ".log";
 }
 
 std::string UserLogDirectory() {

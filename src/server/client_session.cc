@@ -6,6 +6,7 @@
 #include "server/paths.h"
 #include "session/protocol.h"
 #include "support/codepage.h"
+#include "support/file_stamp.h"
 #include "support/stamp.h"
 #include "support/text.h"
 
@@ -40,13 +41,7 @@ bool SameBytes(std::string_view a, std::string_view b) {
   return diff == 0;
 }
 
-std::string NowStamp() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  return support::FormatStamp({local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
-                               local.tm_min, local.tm_sec});
-}
+std::string NowStamp() { return support::FormatStamp(support::LocalStamp(std::time(nullptr))); }
 
 }  // namespace
 

@@ -1,7 +1,6 @@
 #include "session/browse_rules.h"
 
-#include <cstdio>
-
+#include "app/log_file.h"
 #include "session/transfer_speed_calc.h"
 #include "support/text.h"
 
@@ -11,33 +10,6 @@ namespace {
 std::string& ShortDatePattern() {
   static std::string pattern = "d/m/yyyy";
   return pattern;
-}
-
-// Writes day, month and year by the pattern's letters: d/dd, m/mm (month: the
-// time part is formatted separately), yy/yyyy. Other characters are copied.
-std::string FormatShortDate(const support::Stamp& s) {
-  const std::string& p = ShortDatePattern();
-  std::string out;
-  char buf[16];
-  for (std::size_t i = 0; i < p.size();) {
-    std::size_t run = 1;
-    while (i + run < p.size() && p[i + run] == p[i]) ++run;
-    const char c = static_cast<char>(p[i] | 0x20);
-    if (c == 'd') {
-      std::snprintf(buf, sizeof buf, run >= 2 ? "%02d" : "%d", s.day);
-      out += buf;
-    } else if (c == 'm') {
-      std::snprintf(buf, sizeof buf, run >= 2 ? "%02d" : "%d", s.month);
-      out += buf;
-    } else if (c == 'y') {
-      std::snprintf(buf, sizeof buf, run >= 4 ? "%04d" : "%02d", run >= 4 ? s.year : s.year % 100);
-      out += buf;
-    } else {
-      out.append(p, i, run);
-    }
-    i += run;
-  }
-  return out;
 }
 
 }  // namespace
@@ -73,14 +45,19 @@ std::string FileExtension(std::string_view name) {
   return std::string(name.substr(dot));
 }
 
+std::string FileNameOf(std::string_view path) {
+  const auto cut = path.find_last_of("\\/");
+  return std::string(cut == std::string_view::npos ? path : path.substr(cut + 1));
+}
+
 std::string IconKey(std::string_view extension) { return "I" + std::string(extension); }
 
-std::string FormatListDate(std::string_view stamp) {
+std::string FormatListDate(std::string_view stamp, bool with_seconds) {
   const auto s = support::ParseStamp(stamp);
   if (!s) return {};
-  char time[16];
-  std::snprintf(time, sizeof time, "%d:%02d", s->hour, s->minute);
-  return FormatShortDate(*s) + " " + time;
+  return app::FormatLogTime(
+      ShortDatePattern() + (with_seconds ? " h:nn:ss" : " h:nn"),
+      app::LocalTime{s->year, s->month, s->day, s->hour, s->minute, s->second, 0});
 }
 
 void SetShortDatePattern(std::string pattern) { ShortDatePattern() = std::move(pattern); }

@@ -34,15 +34,19 @@ NameDialogOutcome CheckNameDialogText(std::string_view text);
 /// "." of the name, or "dummyfile" when the name has no "." or ends with one.
 std::string FileExtension(std::string_view name);
 
+/// The name part of a local or remote path: the text after its last "\" or "/".
+std::string FileNameOf(std::string_view path);
+
 /// Image-list key of an extension: "I" + extension ("I.pdf", "I.", "Idummyfile").
 std::string IconKey(std::string_view extension);
 
-/// The list's date text of a stamp: short date, a space, "h:mm" (seconds are
-/// not shown). Fields are used as they stand; a stamp that is not 14 digits
-/// gives an empty text.
-std::string FormatListDate(std::string_view stamp);
+/// The list's date text of a stamp: short date, a space, "h:mm" (or the long
+/// time "h:mm:ss" with `with_seconds`). Fields are used as they stand; a stamp
+/// that is not 14 digits gives an empty text.
+std::string FormatListDate(std::string_view stamp, bool with_seconds = false);
 
-/// The short date form used by the list ("d/m/yyyy"). Pinned by tests; the
+/// The short date form used by the list ("d/m/yyyy"; d, m and y as in the
+/// log's time format). Pinned by tests; the
 /// program sets it from the desktop's locale when it can.
 void SetShortDatePattern(std::string pattern);
 

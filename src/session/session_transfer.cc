@@ -1,3 +1,4 @@
+#include "session/browse_rules.h"
 #include "session/file_times.h"
 #include "session/folder_session.h"
 #include "session/protocol.h"
@@ -24,9 +25,7 @@ void FolderSession::ResetTransfers() {
 ExistsAnswer FolderSession::AskReplaceOrResume(const std::string& file_name,
                                                std::int64_t source_size,
                                                std::int64_t destination_size, bool upload) {
-  const auto cut = file_name.find_last_of("\\/");
-  const std::string name = cut == std::string::npos ? file_name : file_name.substr(cut + 1);
-  std::string text = "Το αρχείο " + name + " υπάρχει ήδη.";
+  std::string text = "Το αρχείο " + FileNameOf(file_name) + " υπάρχει ήδη.";
   const bool allow_continue = destination_size < source_size;
   if (!allow_continue) {
     text += "\r\nΘέλετε να αντικατασταθεί;";

@@ -1,5 +1,4 @@
 #include <algorithm>
-#include <cstdio>
 
 #include "session/browse_rules.h"
 #include "session/file_times.h"
@@ -9,25 +8,6 @@
 #include "support/text.h"
 
 namespace session {
-namespace {
-
-std::string BaseName(const std::string& path) {
-  const auto cut = path.find_last_of("\\/");
-  return cut == std::string::npos ? path : path.substr(cut + 1);
-}
-
-// "d/m/yyyy h:nn:ss": the short date and the long time of a stamp.
-std::string DateAndLongTime(const std::string& stamp) {
-  const auto s = support::ParseStamp(stamp);
-  if (!s) return {};
-  const std::string date_time = FormatListDate(stamp);
-  char seconds[8];
-  std::snprintf(seconds, sizeof seconds, ":%02d", s->second);
-  return date_time + seconds;
-}
-
-}  // namespace
-
 void FolderSession::dcbBrowse_Click() {
   if (in_dealers_folder_) return;
   log_.WriteLog("FileOpenDialog()", "dcbBrowse_Click", 2);
@@ -63,7 +43,7 @@ void FolderSession::UploadFile(const std::string& local_path) {
                    MessageIcon::kExclamation);
       return;
     }
-    const std::string name = BaseName(local_path);
+    const std::string name = FileNameOf(local_path);
 
     // The same name in another letter case is the same remote file. Only file
     // rows count: a folder of that name is not a copy of the file.
@@ -220,7 +200,7 @@ void FolderSession::OnUploadOk() {
   UnloadProgress(false);
   ui_.PlayCompletionSound();
   used_bytes_ += file_size_;
-  const std::string name = BaseName(local_file_);
+  const std::string name = FileNameOf(local_file_);
   const std::string size_text =
       speed_calc_.FormatSizeUnit(static_cast<double>(file_size_), 1, false);
   const auto index = static_cast<std::size_t>(upload_row_index_ - 1);
@@ -235,7 +215,7 @@ void FolderSession::OnUploadOk() {
     row_sizes_[index] = file_size_;
     row_stamps_[index] = upload_stamp_;
     view_.rows[index].size_text = size_text;
-    view_.rows[index].modified_text = DateAndLongTime(upload_stamp_);
+    view_.rows[index].modified_text = FormatListDate(upload_stamp_, /*with_seconds=*/true);
   }
   UpdateUsageDisplay();
   file_size_ = 0;

@@ -1,11 +1,15 @@
 #pragma once
 
+#include <ctime>
 #include <optional>
 #include <string>
 
 #include "support/stamp.h"
 
 namespace support {
+
+/// The local date and time of a moment of the system clock.
+Stamp LocalStamp(std::time_t when);
 
 /// The last-write time of a file as a 14-digit local-time stamp, or nothing
 /// when the file cannot be examined or its year lies outside 1..9999.

@@ -7,13 +7,17 @@
 
 namespace support {
 
+Stamp LocalStamp(std::time_t when) {
+  std::tm local{};
+  if (::localtime_r(&when, &local) == nullptr) return Stamp{};
+  return Stamp{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+               local.tm_hour,        local.tm_min,     local.tm_sec};
+}
+
 std::optional<std::string> LastWriteStamp(const std::string& path) {
   struct stat info {};
   if (::stat(path.c_str(), &info) != 0) return std::nullopt;
-  std::tm local{};
-  if (::localtime_r(&info.st_mtime, &local) == nullptr) return std::nullopt;
-  const Stamp stamp{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
-                    local.tm_hour,        local.tm_min,     local.tm_sec};
+  const Stamp stamp = LocalStamp(info.st_mtime);
   if (stamp.year < 1 || stamp.year > 9999) return std::nullopt;
   return FormatStamp(stamp);
 }
