@@ -193,7 +193,6 @@ class FolderSession {
   void AddListItem(const std::string& name, const std::string& size_text,
                    const std::string& modified_text, const std::string& extension, bool is_folder);
   void RemoveListItem(int position);
-  void RecolourRows();
   void OnNewDirOk();
   void OnRenameOk();
   void OnDeleteOk();

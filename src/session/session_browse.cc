@@ -43,13 +43,6 @@ void FolderSession::RemoveListItem(int position) {
   location_.links.Remove(view_.rows[index].name);
   view_.rows.erase(view_.rows.begin() + static_cast<std::ptrdiff_t>(index));
   if (view_.selected_row == position - 1) view_.selected_row = -1;
-  RecolourRows();
-}
-
-void FolderSession::RecolourRows() {
-  for (auto& row : view_.rows) {
-    row.blue = location_.InLink() || location_.links.Exists(row.name);
-  }
 }
 
 void FolderSession::OnList(std::string_view arguments) {
@@ -88,7 +81,6 @@ void FolderSession::OnList(std::string_view arguments) {
       AddListItem(row.name, size_text, modified, extension, false);
     }
   }
-  RecolourRows();  // a link stored by a later row colours an earlier row of that name
 
   view_.dcbRename.enabled = false;
   view_.dcbDelete.enabled = false;
