@@ -136,11 +136,15 @@ void FolderSession::ShowProtocolVersion() {
                MessageIcon::kInformation);
 }
 
+void FolderSession::ShowConnectionLost(bool dealers) {
+  ShowCentered(std::string("Χάθηκε η σύνδεση με ") +
+                   (dealers ? "το χώρο συνεργατών" : "τον προσωπικό χώρο") + ".",
+               MessageIcon::kCritical);
+}
+
 bool FolderSession::CheckConnected() {
   if (smClient_.State() == net::SocketState::kConnected) return true;
-  ShowCentered(std::string("Χάθηκε η σύνδεση με ") +
-                   (in_dealers_folder_ ? "το χώρο συνεργατών" : "τον προσωπικό χώρο") + ".",
-               MessageIcon::kCritical);
+  ShowConnectionLost(in_dealers_folder_);
   ResetToDisconnected();
   return false;
 }

@@ -149,6 +149,8 @@ class FolderSession {
   void Changed();
   void ResetToDisconnected();
   bool CheckConnected();
+  /// "Χάθηκε η σύνδεση με ..." for the personal or the dealers folder.
+  void ShowConnectionLost(bool dealers);
   void SetBusy(bool busy);
   /// Sends a complete frame on smClient.
   void SendFrame(const std::string& frame);

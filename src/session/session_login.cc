@@ -26,11 +26,7 @@ void FolderSession::smClient_CloseSck() {
   const bool transfer_was_active = TransferActive();
   const bool dealers = in_dealers_folder_;
   ResetToDisconnected();
-  if (transfer_was_active) {
-    ShowCentered(std::string("Χάθηκε η σύνδεση με ") +
-                     (dealers ? "το χώρο συνεργατών" : "τον προσωπικό χώρο") + ".",
-                 MessageIcon::kCritical);
-  }
+  if (transfer_was_active) ShowConnectionLost(dealers);
 }
 
 void FolderSession::smClient_Error(net::SocketErrorEvent& event) {
