@@ -129,18 +129,18 @@ void ConsoleUi::ShowBalloonTip(session::EditBox /*box*/, const std::string& text
 
 void ConsoleUi::OpenUrl(const std::string& url) { Note("not opened: " + url); }
 
-session::ExistsAnswer ConsoleUi::AskReplaceOrResume(const std::string& text, bool allow_continue) {
+session::ExistsAnswer ConsoleUi::AskReplaceOrResume(const session::ExistsRequest& request) {
   using session::ExistsAnswer;
   switch (existing_) {
     case ExistingTarget::kReplace:
       return ExistsAnswer::kReplace;
     case ExistingTarget::kResume:
-      if (allow_continue) return ExistsAnswer::kContinue;
-      Print(text);
+      if (request.allow_continue) return ExistsAnswer::kContinue;
+      Print(request.text);
       Note("the existing copy is not shorter, so there is nothing to resume (give --replace)");
       break;
     case ExistingTarget::kRefuse:
-      Print(text);
+      Print(request.text);
       Note("the target exists: give --resume or --replace");
       break;
   }
@@ -148,12 +148,11 @@ session::ExistsAnswer ConsoleUi::AskReplaceOrResume(const std::string& text, boo
   return ExistsAnswer::kCancel;
 }
 
-std::optional<std::string> ConsoleUi::AskOpenFile(const std::string& /*title*/) {
+std::optional<std::string> ConsoleUi::AskOpenFile(const session::FileDialogRequest& /*request*/) {
   return open_file_;
 }
 
-std::optional<std::string> ConsoleUi::AskSaveFile(const std::string& /*title*/,
-                                                  const std::string& /*suggested*/) {
+std::optional<std::string> ConsoleUi::AskSaveFile(const session::FileDialogRequest& /*request*/) {
   return save_file_;
 }
 

@@ -59,10 +59,9 @@ class ConsoleUi : public session::SessionUi {
                       session::BalloonIcon icon) override;
   void OpenUrl(const std::string& url) override;
   void PlayCompletionSound() override { ++completions_; }
-  session::ExistsAnswer AskReplaceOrResume(const std::string& text, bool allow_continue) override;
-  std::optional<std::string> AskOpenFile(const std::string& title) override;
-  std::optional<std::string> AskSaveFile(const std::string& title,
-                                         const std::string& suggested) override;
+  session::ExistsAnswer AskReplaceOrResume(const session::ExistsRequest& request) override;
+  std::optional<std::string> AskOpenFile(const session::FileDialogRequest& request) override;
+  std::optional<std::string> AskSaveFile(const session::FileDialogRequest& request) override;
   void SetTaskbarProgress(int /*percent*/) override {}
   void CloseMainWindow() override { close_requested_ = true; }
 

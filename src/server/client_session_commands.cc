@@ -65,7 +65,7 @@ void ClientSession::HandleNewDir(std::string_view arguments) {
     return ReplyKeyword(kw::kFileNotFound);
   if (path->names.size() == 1 && IsLinkName(path->names.back()))
     return ReplyKeyword(kw::kDirExists);
-  if (!IsWireName(path->names.back())) return ReplyKeyword(kw::kUnexpected);
+  if (!IsCreatableName(path->names.back())) return ReplyKeyword(kw::kUnexpected);
   const auto target = Resolve(*path, false);
   if (!target) return ReplyKeyword(kw::kFileNotFound);
   switch (TypeOf(*target)) {
@@ -99,7 +99,7 @@ void ClientSession::HandleRename(std::string_view arguments) {
   if (!parent || TypeOf(*parent) != fs::file_type::directory)
     return ReplyKeyword(kw::kFileNotFound);
   if (to->names.size() == 1 && IsLinkName(to->names.back())) return ReplyKeyword(kw::kFileExists);
-  if (!IsWireName(to->names.back())) return ReplyKeyword(kw::kUnexpected);
+  if (!IsCreatableName(to->names.back())) return ReplyKeyword(kw::kUnexpected);
   const auto existing = Resolve(*to, false);
   if (!existing) return ReplyKeyword(kw::kFileNotFound);
   // The new name as typed: a change of letter case only finds the item itself.

@@ -19,7 +19,7 @@ void ClientSession::HandleUpload(std::string_view arguments) {
   if (!path) return;
   if (RefuseWriteInDealers()) return;
   if (path->names.empty() || path->trailing_backslash) return ReplyKeyword(kw::kFileNotFound);
-  if (!IsWireName(path->names.back())) return ReplyKeyword(kw::kUnexpected);
+  if (!IsCreatableName(path->names.back())) return ReplyKeyword(kw::kUnexpected);
   session::RemotePath parent_path = *path;
   parent_path.names.pop_back();
   std::error_code ec;

@@ -2,6 +2,7 @@
 
 #include <system_error>
 
+#include "session/file_name_rules.h"
 #include "support/codepage.h"
 #include "support/text.h"
 
@@ -12,6 +13,10 @@ namespace fs = std::filesystem;
 bool IsWireName(std::string_view name) {
   if (!session::IsSafeName(name) || name.find('|') != std::string_view::npos) return false;
   return support::Cp1253ToUtf8(support::Utf8ToCp1253(name)) == name;
+}
+
+bool IsCreatableName(std::string_view name) {
+  return IsWireName(name) && session::CheckWindowsName(name) == session::NameFault::kNone;
 }
 
 namespace {

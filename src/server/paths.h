@@ -13,6 +13,11 @@ namespace server {
 /// nothing the Windows-1253 code page cannot hold.
 bool IsWireName(std::string_view name);
 
+/// True for a name the server may create (NEWDIR, RENAME, UPLOAD): a wire
+/// name that a Windows file system can hold as well (session::CheckWindowsName),
+/// so that a folder kept here can move to the Windows server unchanged.
+bool IsCreatableName(std::string_view name);
+
 /// True when `path` lies inside `root` (or is `root`) once symbolic links are
 /// followed. A path that does not exist yet is judged by its nearest existing
 /// ancestor, so a link planted in the tree cannot lead a write outside.

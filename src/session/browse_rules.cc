@@ -1,6 +1,7 @@
 #include "session/browse_rules.h"
 
 #include "app/log_file.h"
+#include "session/file_name_rules.h"
 #include "session/transfer_speed_calc.h"
 #include "support/text.h"
 
@@ -15,15 +16,15 @@ std::string& ShortDatePattern() {
 }  // namespace
 
 std::optional<SessionUi::NameProblem> CheckEnteredName(const std::string& name) {
-  constexpr std::string_view kForbidden = "\\><:\"*?|/";
-  if (name.find_first_of(kForbidden) != std::string::npos) {
-    return SessionUi::NameProblem{"Μη έγκυρο όνομα",
-                                  "Μη αποδεκτοί χαρακτήρες: \\ / | ? * \" : < >"};
-  }
+  // The forbidden characters come first, as the dialog always reported them;
+  // then its own rule of the leading dot; then what else the server's file
+  // system cannot hold (the same rules as an upload's name).
+  if (CheckWindowsName(name) == NameFault::kForbiddenCharacter) return WindowsNameProblem(name);
   if (!name.empty() && name.front() == '.') {
     return SessionUi::NameProblem{"Μη έγκυρο όνομα", "Το όνομα δε μπορεί να ξεκινάει από τελεία"};
   }
-  return std::nullopt;
+  if (name.empty()) return std::nullopt;  // the dialog keeps itself open on an empty box
+  return WindowsNameProblem(name);
 }
 
 NameDialogOutcome CheckNameDialogText(std::string_view text) {

@@ -4,6 +4,7 @@
 
 #include "session/browse_rules.h"
 #include "session/protocol.h"
+#include "session/window_texts.h"
 #include "support/error.h"
 #include "support/text.h"
 
@@ -54,22 +55,22 @@ FolderSession::FolderSession(net::EventLoop& loop, SessionUi& ui, SessionLog& lo
   smRedir_.OnError = [this](net::SocketErrorEvent& e) { smRedir_Error(e); };
 
   // Texts the window is created with.
-  view_.window_caption = "Προσωπικός χώρος";
-  view_.dcbProxy.tooltip = "Ρυθμίσεις διακομιστή μεσολάβησης";
-  view_.lnkDF.caption = "Μετάβαση στο χώρο συνεργατών";
+  view_.window_caption = texts::kWindowCaption;
+  view_.dcbProxy.tooltip = texts::kDcbProxyTooltip;
+  view_.lnkDF.caption = texts::kLnkDFCaption;
   view_.lnkDF.icon_key = "imgGoToDF";
-  view_.dcbUp.tooltip = "Προηγούμενος φάκελος";
-  view_.dcbRefresh.tooltip = "Ανανέωση λίστας";
-  view_.dcbNewFolder.tooltip = "Νέος φάκελος";
-  view_.dcbRename.tooltip = "Μετονομασία";
-  view_.dcbDelete.tooltip = "Διαγραφή";
-  view_.dcbDownload.caption = "Λήψη";
-  view_.dcbDownload.tooltip = "Λήψη του επιλεγμένου αρχείου στον υπολογιστή σας";
-  view_.lblUploadPrompt.caption = "Αποστολή αρχείου στον προσωπικό χώρο";
-  view_.dcbBrowse.caption = "Εύρεση...";
-  view_.dcbBrowse.tooltip = "Αναζήτηση ενός αρχείου προς αποστολή";
-  view_.dcbUpload.caption = "Αποστολή";
-  view_.dcbUpload.tooltip = "Αποστολή του αρχείου στον προσωπικό χώρο";
+  view_.dcbUp.tooltip = texts::kDcbUpTooltip;
+  view_.dcbRefresh.tooltip = texts::kDcbRefreshTooltip;
+  view_.dcbNewFolder.tooltip = texts::kDcbNewFolderTooltip;
+  view_.dcbRename.tooltip = texts::kDcbRenameTooltip;
+  view_.dcbDelete.tooltip = texts::kDcbDeleteTooltip;
+  view_.dcbDownload.caption = texts::kDcbDownloadCaption;
+  view_.dcbDownload.tooltip = texts::kDcbDownloadTooltip;
+  view_.lblUploadPrompt.caption = texts::kLblUploadPrompt;
+  view_.dcbBrowse.caption = texts::kDcbBrowseCaption;
+  view_.dcbBrowse.tooltip = texts::kDcbBrowseTooltip;
+  view_.dcbUpload.caption = texts::kDcbUploadCaption;
+  view_.dcbUpload.tooltip = texts::kDcbUploadTooltip;
   view_.lblCleanupWarning.visible = false;
   if (config_.auto_connect) {
     view_.chkSaveLogin_enabled = false;
@@ -98,6 +99,21 @@ FolderSession::~FolderSession() {
 
 void FolderSession::Changed() {
   if (observer_) observer_();
+}
+
+void FolderSession::RowsAboutToChange(RowsChange::Kind kind, int first, int count) {
+  if (rows_observer_) rows_observer_->RowsAboutToChange({kind, first, count});
+}
+
+void FolderSession::RowsChanged(RowsChange::Kind kind, int first, int count) {
+  if (kind == RowsChange::Kind::kReset) ++view_.rows_generation;
+  if (rows_observer_) rows_observer_->RowsChanged({kind, first, count});
+}
+
+void FolderSession::SetProxy(std::int32_t type, std::string server, std::int32_t port) {
+  config_.proxy_type = type;
+  config_.proxy_server = std::move(server);
+  config_.proxy_port = port;
 }
 
 void FolderSession::SetIdText(std::string text) {
@@ -132,14 +148,21 @@ void FolderSession::ShowCentered(const std::string& text, MessageIcon icon, Mess
 }
 
 void FolderSession::ShowProtocolVersion() {
-  ShowCentered("Έκδοση πρωτοκόλλου: " + std::to_string(kProtocolVersion),
-               MessageIcon::kInformation);
+  ShowCentered(
+      std::string(texts::kProtocolVersionCaption) + ": " + std::to_string(kProtocolVersion),
+      MessageIcon::kInformation);
 }
 
 void FolderSession::ShowConnectionLost(bool dealers) {
   ShowCentered(std::string("Χάθηκε η σύνδεση με ") +
                    (dealers ? "το χώρο συνεργατών" : "τον προσωπικό χώρο") + ".",
                MessageIcon::kCritical);
+}
+
+bool FolderSession::AnswerApplies(std::uint64_t resets_before) {
+  if (resets_ == resets_before) return true;
+  if (smClient_.State() != net::SocketState::kConnected) ShowConnectionLost(in_dealers_folder_);
+  return false;
 }
 
 bool FolderSession::CheckConnected() {
@@ -150,6 +173,7 @@ bool FolderSession::CheckConnected() {
 }
 
 void FolderSession::ResetToDisconnected() {
+  ++resets_;
   smClient_.CloseSck();
   smRedir_.CloseSck();
   tmrSend_.SetEnabled(false);
@@ -158,11 +182,11 @@ void FolderSession::ResetToDisconnected() {
   UnloadProgress(false);
   ResetTransfers();
 
-  view_.dcbConnect.caption = "Σύνδεση";
-  view_.dcbConnect.tooltip = "Σύνδεση στον προσωπικό χώρο";
+  view_.dcbConnect.caption = texts::kDcbConnectCaption;
+  view_.dcbConnect.tooltip = texts::kDcbConnectTooltip;
   view_.dcbConnect.is_default = true;
   view_.dcbConnect.image_key = "disconnected";
-  view_.window_caption = "Προσωπικός χώρος";
+  view_.window_caption = texts::kWindowCaption;
 
   for (ButtonView* b : {&view_.dcbUp, &view_.dcbNewFolder, &view_.dcbRename, &view_.dcbDelete,
                         &view_.dcbDownload, &view_.dcbRefresh}) {
@@ -185,10 +209,12 @@ void FolderSession::ResetToDisconnected() {
   quota_bytes_ = 0;
 
   view_.lvFiles_enabled = false;
+  RowsAboutToChange(RowsChange::Kind::kReset, 0, 0);
   view_.rows.clear();
   view_.selected_row = -1;
   row_sizes_.clear();
   row_stamps_.clear();
+  RowsChanged(RowsChange::Kind::kReset, 0, 0);
   view_.lblPath.caption.clear();
 
   if (!config_.auto_connect) {

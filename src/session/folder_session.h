@@ -78,6 +78,13 @@ class FolderSession {
   const MainViewState& View() const { return view_; }
   /// Called after every change of the view state.
   void SetViewObserver(std::function<void()> observer) { observer_ = std::move(observer); }
+  /// Told before and after every change of `View().rows`; nullptr for none.
+  /// The observer must outlive the session or be removed first.
+  void SetRowsObserver(RowsObserver* observer) { rows_observer_ = observer; }
+  /// The proxy of the parameters fetch from the next Connect on (the proxy
+  /// dialog changes it while the program runs): 0 none, 1 HTTP, 2 and 3 are
+  /// refused at connect.
+  void SetProxy(std::int32_t type, std::string server, std::int32_t port);
 
   // ---- What the user types and does ----
   void SetIdText(std::string text);
@@ -149,6 +156,12 @@ class FolderSession {
   void Changed();
   void ResetToDisconnected();
   bool CheckConnected();
+  /// After a modal dialog (a nested loop ran while it was open), for a live
+  /// session: whether the answer still applies. A reset while the dialog was
+  /// open (`resets_` moved past `resets_before`) makes it stale: the listing,
+  /// selection and transfer state it was asked about are gone. A stale answer
+  /// is dropped, and a lost connection reported as CheckConnected does.
+  bool AnswerApplies(std::uint64_t resets_before);
   /// "Χάθηκε η σύνδεση με ..." for the personal or the dealers folder.
   void ShowConnectionLost(bool dealers);
   void SetBusy(bool busy);
@@ -157,6 +170,9 @@ class FolderSession {
   void ShowCentered(const std::string& text, MessageIcon icon,
                     MessageButtons buttons = MessageButtons::kOk, const std::string& title = {});
   void Layout() { ++view_.layout_generation; }
+  /// Every change of view_.rows is bracketed by these two (RowsObserver).
+  void RowsAboutToChange(RowsChange::Kind kind, int first, int count);
+  void RowsChanged(RowsChange::Kind kind, int first, int count);
   /// Returns the transfer state to rest (counters, file, flags).
   void ResetTransfers();
 
@@ -218,8 +234,10 @@ class FolderSession {
   /// Cancels a transfer whose request is out but whose go-ahead has not come:
   /// the server cannot be told, so the connection is dropped and re-opened.
   void DropConnectionAndReconnect();
-  ExistsAnswer AskReplaceOrResume(const std::string& file_name, std::int64_t source_size,
-                                  std::int64_t destination_size, bool upload);
+  /// `file_name` is the target's path, `name` its file-name part.
+  ExistsAnswer AskReplaceOrResume(const std::string& file_name, const std::string& name,
+                                  std::int64_t source_size, std::int64_t destination_size,
+                                  bool upload);
   /// Closes the local file; a download that has written nothing deletes the
   /// file it created or emptied.
   void CloseTransferFile(bool delete_empty_download);
@@ -263,6 +281,7 @@ class FolderSession {
   ComputerFacts& facts_;
   SessionConfig config_;
   std::function<void()> observer_;
+  RowsObserver* rows_observer_ = nullptr;
 
   MainViewState view_;
   ProgressViewState progress_;
@@ -320,6 +339,8 @@ class FolderSession {
   /// Shared with handlers that call out to the user; cleared by the destructor
   /// so a handler notices when the session went away during a modal dialog.
   std::shared_ptr<bool> alive_;
+  /// Counts ResetToDisconnected calls (see AnswerApplies).
+  std::uint64_t resets_ = 0;
 };
 
 }  // namespace session

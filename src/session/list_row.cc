@@ -28,11 +28,11 @@ std::string FormatListRows(const std::vector<ListRow>& rows) {
 }
 
 std::optional<ListRow> ParseListRow(std::string_view wire) {
+  // Only the first four fields are used; a newer server may send more.
   std::string_view fields[4];
   std::size_t count = 0;
   std::size_t start = 0;
-  while (true) {
-    if (count == 4) return std::nullopt;  // a fifth field
+  while (count < 4) {
     const auto bar = wire.find('|', start);
     fields[count++] = wire.substr(start, bar == std::string_view::npos ? bar : bar - start);
     if (bar == std::string_view::npos) break;
@@ -41,14 +41,12 @@ std::optional<ListRow> ParseListRow(std::string_view wire) {
   if (count < 3) return std::nullopt;
   const auto size = support::ParseNonNegative(fields[1]);
   if (!size) return std::nullopt;
-  const std::string_view stamp = fields[2];
-  if (!stamp.empty() && (stamp.size() != 14 || !support::IsAllDigits(stamp))) return std::nullopt;
-  if (!stamp.empty() && count == 4) return std::nullopt;  // only folders carry a link
   ListRow row;
   row.name = support::Cp1253ToUtf8(fields[0]);
   row.size = *size;
-  row.stamp = std::string(stamp);
-  if (count == 4) row.link_target = support::Cp1253ToUtf8(fields[3]);
+  row.stamp = std::string(fields[2]);
+  // Only a folder row carries a link target; on a file row the field means nothing.
+  if (count == 4 && row.IsFolder()) row.link_target = support::Cp1253ToUtf8(fields[3]);
   return row;
 }
 

@@ -12,9 +12,11 @@ namespace session {
 /// "|" for a file; name, size, an empty stamp and, for a linked folder, the
 /// link target for a folder. Rows are joined by CR LF.
 struct ListRow {
-  std::string name;         ///< UTF-8, no path
-  std::int64_t size = 0;    ///< bytes
-  std::string stamp;        ///< 14 digits for a file; empty marks a folder
+  std::string name;       ///< UTF-8, no path
+  std::int64_t size = 0;  ///< bytes
+  /// "yyyymmddhhnnss" for a file, as received (a server may send one that is
+  /// no date: callers check it); empty marks a folder.
+  std::string stamp;
   std::string link_target;  ///< UTF-8 server path of a linked folder, else empty
 
   bool IsFolder() const { return stamp.empty(); }
@@ -26,9 +28,9 @@ std::string FormatListRow(const ListRow& row);
 /// The argument text of a LIST reply: the rows joined by CR LF.
 std::string FormatListRows(const std::vector<ListRow>& rows);
 
-/// One row from its wire form: at least three fields and at most four, a
-/// decimal size, a stamp that is empty or 14 digits, and a link target only
-/// on a folder row. Anything else is nothing.
+/// One row from its wire form: at least three fields and a decimal size, or
+/// nothing. Fields beyond the fourth are ignored, and so is a fourth field on
+/// a file row; the stamp is kept as it came.
 std::optional<ListRow> ParseListRow(std::string_view wire);
 /// Every row of a LIST argument text; an empty text is no rows, and one
 /// malformed row makes the whole text malformed.

@@ -54,6 +54,27 @@ struct ListItemView {
   bool blue = false;  ///< drawn blue: inside a linked folder, or a linked folder itself
 };
 
+/// A change of `MainViewState::rows`: a whole new list (kReset), `count` rows
+/// added at `first` (kInserted), removed from `first` (kRemoved), or changed in
+/// place (kChanged). For kReset, `count` is the number of rows after it.
+struct RowsChange {
+  enum class Kind { kReset, kInserted, kRemoved, kChanged };
+  Kind kind;
+  int first = 0;
+  int count = 0;
+};
+
+/// Told about every change of the rows, so that a list view can keep its
+/// selection and scroll position.
+class RowsObserver {
+ public:
+  virtual ~RowsObserver() = default;
+  /// Called before view().rows changes: the rows still have their old contents.
+  virtual void RowsAboutToChange(const RowsChange& change) = 0;
+  /// Called right after the change.
+  virtual void RowsChanged(const RowsChange& change) = 0;
+};
+
 /// Everything the main window shows, as plain data. The session changes it and
 /// then notifies its observer; the window renders it. Names follow the
 /// window's controls.
@@ -82,6 +103,8 @@ struct MainViewState {
   bool lvFiles_enabled = false;
   std::vector<ListItemView> rows;
   int selected_row = -1;  ///< zero-based list index of the selected row, -1 for none
+  /// Bumped on every whole replacement of the rows (RowsChange::Kind::kReset).
+  int rows_generation = 0;
 
   LabelView lblUploadPrompt;
   EditView txtUpload;

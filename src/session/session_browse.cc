@@ -41,7 +41,9 @@ void FolderSession::RemoveListItem(int position) {
     row_stamps_.erase(row_stamps_.begin() + static_cast<std::ptrdiff_t>(index));
   }
   location_.links.Remove(view_.rows[index].name);
+  RowsAboutToChange(RowsChange::Kind::kRemoved, position - 1, 1);
   view_.rows.erase(view_.rows.begin() + static_cast<std::ptrdiff_t>(index));
+  RowsChanged(RowsChange::Kind::kRemoved, position - 1, 1);
   if (view_.selected_row == position - 1) view_.selected_row = -1;
 }
 
@@ -49,6 +51,7 @@ void FolderSession::OnList(std::string_view arguments) {
   auto rows = ParseListReply(arguments);
   if (!rows) throw MalformedReply(keyword::kList);
 
+  RowsAboutToChange(RowsChange::Kind::kReset, 0, 0);
   view_.rows.clear();
   view_.selected_row = -1;
   row_sizes_.clear();
@@ -76,11 +79,14 @@ void FolderSession::OnList(std::string_view arguments) {
       const std::string extension = FileExtension(row.name);
       const std::string size_text =
           speed_calc_.FormatSizeUnit(static_cast<double>(row.size), 1, false);
+      // A stamp that is not a usable date shows no date, and is not kept:
+      // the download of the row then leaves the local file's time alone.
       const std::string modified = FormatListDate(row.stamp);
-      row_stamps_.push_back(row.stamp);
+      row_stamps_.push_back(modified.empty() ? std::string() : row.stamp);
       AddListItem(row.name, size_text, modified, extension, false);
     }
   }
+  RowsChanged(RowsChange::Kind::kReset, 0, static_cast<int>(view_.rows.size()));
 
   view_.dcbRename.enabled = false;
   view_.dcbDelete.enabled = false;
@@ -110,7 +116,12 @@ void FolderSession::OpenFolder(bool go_up) {
     }
     log_.WriteLog("Άνοιγμα του φακέλου " + location_.DisplayPath());
     usage_total_wanted_ = false;
-    const bool linked = location_.InLink() || location_.links.Exists(name);
+    // Whether the folder now shown lies in a linked folder is whether a link
+    // target is in force after the move (entering a linked folder sets one).
+    // The selected row only tells where the user would have gone: going up
+    // with a linked-folder row selected lands in a plain folder, so asking
+    // the map about that row would list it as linked and lock the upload.
+    const bool linked = location_.InLink();
     if (!linked) location_.link_display_prefix.clear();
     SetUploadControls(!in_dealers_folder_ && !linked);
     SendList();
@@ -268,9 +279,10 @@ void FolderSession::dcbNewFolder_Click() {
     return;
   }
   const auto alive = alive_;
+  const std::uint64_t resets = resets_;
   const auto name =
       ui_.AskName({"Νέος φάκελος", "Εισάγετε το όνομα του νέου φακέλου:", ""}, CheckEnteredName);
-  if (!*alive || !name) return;
+  if (!*alive || !name || !AnswerApplies(resets)) return;
   if (!CheckConnected()) return;
   try {
     SetBusy(true);
@@ -284,7 +296,10 @@ void FolderSession::dcbNewFolder_Click() {
 
 void FolderSession::OnNewDirOk() {
   log_.WriteLog("Δημιουργία φακέλου");
+  const int at = static_cast<int>(view_.rows.size());
+  RowsAboutToChange(RowsChange::Kind::kInserted, at, 1);
   AddListItem(entered_name_, {}, {}, ".", true);
+  RowsChanged(RowsChange::Kind::kInserted, at, 1);
   row_sizes_.push_back(0);
   row_stamps_.emplace_back();
   view_.window_enabled = true;
@@ -303,12 +318,13 @@ void FolderSession::dcbRename_Click() {
   const std::string old_name = item->name;
   const bool folder = item->is_folder;
   const auto alive = alive_;
+  const std::uint64_t resets = resets_;
   const auto name = ui_.AskName(
       {folder ? "Μετονομασία φακέλου" : "Μετονομασία αρχείου",
        folder ? "Εισάγετε το νέο όνομα του φακέλου:" : "Εισάγετε το νέο όνομα του αρχείου:",
        old_name},
       CheckEnteredName);
-  if (!*alive || !name || *name == old_name) return;
+  if (!*alive || !name || !AnswerApplies(resets) || *name == old_name) return;
   if (!CheckConnected()) return;
   try {
     SetBusy(true);
@@ -323,7 +339,10 @@ void FolderSession::dcbRename_Click() {
 void FolderSession::OnRenameOk() {
   log_.WriteLog("Μετονομασία αρχείου/φακέλου");
   if (view_.selected_row >= 0 && view_.selected_row < static_cast<int>(view_.rows.size())) {
-    view_.rows[static_cast<std::size_t>(view_.selected_row)].name = renamed_to_;
+    const int at = view_.selected_row;
+    RowsAboutToChange(RowsChange::Kind::kChanged, at, 1);
+    view_.rows[static_cast<std::size_t>(at)].name = renamed_to_;
+    RowsChanged(RowsChange::Kind::kChanged, at, 1);
   }
   view_.window_enabled = true;
   view_.cursor = Cursor::kNormal;
@@ -343,9 +362,10 @@ void FolderSession::dcbDelete_Click() {
                                (item->is_folder ? "φάκελο" : "αρχείο") + " " + name +
                                (item->is_folder ? " και όλα τα περιεχόμενά του" : "") + ";";
   const auto alive = alive_;
+  const std::uint64_t resets = resets_;
   const auto answer =
       ui_.ShowMessage(question, MessageIcon::kQuestion, MessageButtons::kYesNo, "Διαγραφή");
-  if (!*alive || answer != MessageAnswer::kYes) return;
+  if (!*alive || answer != MessageAnswer::kYes || !AnswerApplies(resets)) return;
   if (!CheckConnected()) return;
   try {
     SetBusy(true);

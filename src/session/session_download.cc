@@ -1,3 +1,4 @@
+#include "session/dialog_requests.h"
 #include "session/file_times.h"
 #include "session/folder_session.h"
 #include "session/protocol.h"
@@ -11,19 +12,23 @@ void FolderSession::dcbDownload_Click() {
   if (!item || item->is_folder) return;
   log_.WriteLog("FileSaveDialog()", "dcbDownload_Click", 2);
   const auto alive = alive_;
-  const auto path = ui_.AskSaveFile("Επιλογή θέσης αποθήκευσης", item->name);
-  if (!*alive || !path) return;
+  const std::uint64_t resets = resets_;
+  const auto path = ui_.AskSaveFile(SaveFileRequest(item->name));
+  if (!*alive || !path || !AnswerApplies(resets)) return;
   log_.WriteLog("DownloadFile()", "dcbDownload_Click", 2);
   DownloadFile(*path);
 }
 
 void FolderSession::DownloadFile(const std::string& local_path) {
+  // One transfer at a time: the transfer state is a single slot.
+  if (TransferActive()) return;
   const ListItemView* item = SelectedItem();
   if (!item || item->is_folder) return;
   const auto row = static_cast<std::size_t>(view_.selected_row);
   const std::string name = item->name;
   bool window_disabled = false;
   const auto alive = alive_;
+  const std::uint64_t resets = resets_;
   try {
     file_size_ = row < row_sizes_.size() ? row_sizes_[row] : 0;
     std::int64_t start = 0;
@@ -32,7 +37,10 @@ void FolderSession::DownloadFile(const std::string& local_path) {
                               false);
       const std::int64_t local_size = transfer_file_.Size();
       transfer_file_.CloseFile();
-      switch (AskReplaceOrResume(location_.current_path + name, file_size_, local_size, false)) {
+      const ExistsAnswer answer =
+          AskReplaceOrResume(location_.current_path + name, name, file_size_, local_size, false);
+      if (!*alive || !AnswerApplies(resets)) return;
+      switch (answer) {
         case ExistsAnswer::kCancel:
           file_size_ = 0;
           return;
@@ -43,7 +51,6 @@ void FolderSession::DownloadFile(const std::string& local_path) {
           start = local_size;
           break;
       }
-      if (!*alive) return;
     }
     if (!CheckConnected()) return;
 

@@ -2,6 +2,7 @@
 
 #include "app/crypto.h"
 #include "session/protocol.h"
+#include "session/window_texts.h"
 #include "support/codepage.h"
 
 namespace session {
@@ -127,7 +128,7 @@ void FolderSession::ShowFolderSide(bool dealers) {
   view_.dcbConnect.tooltip =
       dealers ? "Αποσύνδεση από το χώρο συνεργατών" : "Αποσύνδεση από τον προσωπικό χώρο";
   // The link offers the other side.
-  view_.lnkDF.caption = dealers ? "Μετάβαση στον προσωπικό χώρο" : "Μετάβαση στο χώρο συνεργατών";
+  view_.lnkDF.caption = dealers ? "Μετάβαση στον προσωπικό χώρο" : texts::kLnkDFCaption;
   view_.lnkDF.icon_key = dealers ? "imgGoToPF" : "imgGoToDF";
 }
 
@@ -135,7 +136,7 @@ void FolderSession::OnDealerOk() {
   const bool entering = !in_dealers_folder_;
   log_.WriteLog(entering ? "Μετάβαση στο χώρο συνεργατών" : "Μετάβαση στον προσωπικό χώρο");
   ShowFolderSide(entering);
-  view_.window_caption = entering ? "Χώρος συνεργατών" : "Προσωπικός χώρος";
+  view_.window_caption = entering ? "Χώρος συνεργατών" : texts::kWindowCaption;
   in_dealers_folder_ = entering;
   ShowUsagePie(!entering);
   SetUploadControls(!entering);

@@ -109,8 +109,12 @@ void FolderSession::UnloadProgress(bool abort) {
       ResetToDisconnected();
     }
   }
-  view_.window_enabled = true;
-  view_.cursor = Cursor::kNormal;
+  // A cancel that came after the last chunk leaves the upload awaiting its
+  // UPLOADOK: the window stays disabled until that reply (or a reset).
+  if (!TransferActive()) {
+    view_.window_enabled = true;
+    view_.cursor = Cursor::kNormal;
+  }
   view_.txtUpload.text.clear();
   Changed();
 }

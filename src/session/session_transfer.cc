@@ -1,4 +1,5 @@
 #include "session/browse_rules.h"
+#include "session/dialog_requests.h"
 #include "session/file_times.h"
 #include "session/folder_session.h"
 #include "session/protocol.h"
@@ -23,18 +24,12 @@ void FolderSession::ResetTransfers() {
 }
 
 ExistsAnswer FolderSession::AskReplaceOrResume(const std::string& file_name,
-                                               std::int64_t source_size,
+                                               const std::string& name, std::int64_t source_size,
                                                std::int64_t destination_size, bool upload) {
-  std::string text = "Το αρχείο " + FileNameOf(file_name) + " υπάρχει ήδη.";
-  const bool allow_continue = destination_size < source_size;
-  if (!allow_continue) {
-    text += "\r\nΘέλετε να αντικατασταθεί;";
-  } else {
-    text += std::string(" Φαίνεται ότι μπορείτε να συνεχίσετε ") +
-            (upload ? "την αποστολή" : "τη λήψη") + " του αρχείου από το σημείο που διακόπηκε.";
-  }
-  const ExistsAnswer answer = ui_.AskReplaceOrResume(text, allow_continue);
-  if (answer == ExistsAnswer::kContinue && !allow_continue) return ExistsAnswer::kCancel;
+  const ExistsRequest request =
+      BuildExistsRequest(file_name, name, source_size, destination_size, upload);
+  const ExistsAnswer answer = ui_.AskReplaceOrResume(request);
+  if (answer == ExistsAnswer::kContinue && !request.allow_continue) return ExistsAnswer::kCancel;
   return answer;
 }
 

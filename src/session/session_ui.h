@@ -4,6 +4,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace session {
 
@@ -29,6 +30,41 @@ struct NameDialogRequest {
 /// Answers of the Replace / Continue / Cancel dialog shown when the target of a
 /// transfer exists already.
 enum class ExistsAnswer { kReplace, kContinue, kCancel };
+
+/// What the Replace / Continue / Cancel dialog shows.
+struct ExistsRequest {
+  std::string caption;  ///< "Επιβεβαίωση"
+  std::string text;     ///< the message
+  /// The target: the local path of an upload, the remote path of a download.
+  std::string file_name;
+  /// The file list's key of its extension ("I.pdf", "Idummyfile"), or
+  /// "program" for an upload of an executable (.exe in any letter case).
+  std::string icon_key;
+  bool upload = false;
+  bool allow_continue = true;    ///< false: the Continue button is disabled
+  std::string replace_caption;   ///< "Αντικατάσταση"
+  std::string continue_caption;  ///< "Συνέχιση"
+  std::string cancel_caption;    ///< "Άκυρο"
+};
+
+/// One entry of a file dialog's type list: the shown text and its pattern.
+/// The pattern "*.*" stands for every file, names without a dot included.
+struct FileFilter {
+  std::string description;
+  std::string pattern;
+  bool operator==(const FileFilter&) const = default;
+};
+
+/// What an open or save file dialog shows.
+struct FileDialogRequest {
+  std::string title;
+  std::string initial_name;         ///< save dialog: the remote file's name
+  std::vector<FileFilter> filters;  ///< the first one is preselected
+  bool must_exist = false;          ///< open dialog: only an existing file
+  /// Always false: the save dialog must not ask about an existing file; the
+  /// Replace / Continue dialog does that.
+  bool confirm_overwrite = false;
+};
 
 /// Everything the session needs from the person in front of it. The GUI shows
 /// modal dialogs (a nested event loop); tests and the command-line client give
@@ -64,15 +100,16 @@ class SessionUi {
   /// Plays the completion sound of a finished transfer.
   virtual void PlayCompletionSound() = 0;
 
-  /// Replace / Continue / Cancel for an existing target; `allow_continue` is
-  /// false when continuing makes no sense (the existing copy is not shorter).
-  virtual ExistsAnswer AskReplaceOrResume(const std::string& text, bool allow_continue) = 0;
+  /// Replace / Continue / Cancel for an existing target, modal. Continue is
+  /// offered only when `request.allow_continue` (the existing copy is shorter);
+  /// closing the dialog answers Cancel.
+  virtual ExistsAnswer AskReplaceOrResume(const ExistsRequest& request) = 0;
 
   /// A file to upload, or nothing when cancelled.
-  virtual std::optional<std::string> AskOpenFile(const std::string& title) = 0;
-  /// Where to save a download (`suggested` is the remote file name), or nothing.
-  virtual std::optional<std::string> AskSaveFile(const std::string& title,
-                                                 const std::string& suggested) = 0;
+  virtual std::optional<std::string> AskOpenFile(const FileDialogRequest& request) = 0;
+  /// Where to save a download, or nothing when cancelled. The dialog does not
+  /// ask about overwriting (`request.confirm_overwrite` is false).
+  virtual std::optional<std::string> AskSaveFile(const FileDialogRequest& request) = 0;
 
   /// Taskbar progress of the running transfer: 0..100, or -1 to clear it.
   virtual void SetTaskbarProgress(int percent) = 0;

@@ -1,6 +1,8 @@
 #include <algorithm>
 
 #include "session/browse_rules.h"
+#include "session/dialog_requests.h"
+#include "session/file_name_rules.h"
 #include "session/file_times.h"
 #include "session/folder_session.h"
 #include "session/protocol.h"
@@ -12,8 +14,9 @@ void FolderSession::dcbBrowse_Click() {
   if (in_dealers_folder_) return;
   log_.WriteLog("FileOpenDialog()", "dcbBrowse_Click", 2);
   const auto alive = alive_;
-  const auto path = ui_.AskOpenFile("Επιλογή αρχείου");
-  if (!*alive || !path) return;
+  const std::uint64_t resets = resets_;
+  const auto path = ui_.AskOpenFile(OpenFileRequest());
+  if (!*alive || !path || !AnswerApplies(resets)) return;
   view_.txtUpload.text = *path;
   Changed();
 }
@@ -27,12 +30,23 @@ void FolderSession::dcbUpload_Click() {
 }
 
 void FolderSession::UploadFile(const std::string& local_path) {
+  // One transfer at a time: the transfer state is a single slot.
+  if (TransferActive()) return;
   if (!IsExistingFile(local_path)) {
     ShowCentered("Το αρχείο \"" + local_path + "\" δεν υπάρχει.", MessageIcon::kCritical);
     return;
   }
+  // The remote name is the local one as it goes on the wire: a name the code
+  // page would alter, or that the server's file system cannot hold, would
+  // store (or resume onto) another file than the one chosen.
+  const std::string name = LocalFileName(local_path);
+  if (const auto problem = WindowsNameProblem(name)) {
+    ui_.ShowBalloonTip(EditBox::kUpload, problem->text, problem->title, BalloonIcon::kError);
+    return;
+  }
   bool window_disabled = false;
   const auto alive = alive_;
+  const std::uint64_t resets = resets_;
   try {
     transfer_file_.OpenFile(local_path, support::File::kGenericRead, support::File::kDenyNone,
                             false);
@@ -43,7 +57,6 @@ void FolderSession::UploadFile(const std::string& local_path) {
                    MessageIcon::kExclamation);
       return;
     }
-    const std::string name = FileNameOf(local_path);
 
     // The same name in another letter case is the same remote file. Only file
     // rows count: a folder of that name is not a copy of the file.
@@ -54,7 +67,9 @@ void FolderSession::UploadFile(const std::string& local_path) {
       const ListItemView& row = view_.rows[i];
       if (row.is_folder || !support::EqualsIgnoreCase(row.name, name)) continue;
       const std::int64_t row_size = i < row_sizes_.size() ? row_sizes_[i] : 0;
-      switch (AskReplaceOrResume(local_path, file_size_, row_size, true)) {
+      const ExistsAnswer answer = AskReplaceOrResume(local_path, name, file_size_, row_size, true);
+      if (!*alive || !AnswerApplies(resets)) return;
+      switch (answer) {
         case ExistsAnswer::kCancel:
           file_size_ = 0;
           return;
@@ -65,7 +80,6 @@ void FolderSession::UploadFile(const std::string& local_path) {
           next_byte_ = row_size;
           break;
       }
-      if (!*alive) return;
       existing = row_size;
       upload_row_index_ = static_cast<int>(i) + 1;
       break;
@@ -190,7 +204,10 @@ void FolderSession::OnChunkSent() {
   phase_ = TransferPhase::kUploadAwaitingOk;
   tmrSend_.SetEnabled(false);
   UnloadProgress(false);
-  view_.window_enabled = false;  // until UPLOADOK (the request is still pending)
+  // Until UPLOADOK: the request is still pending (a cancel of the last chunk
+  // included, which unloads the progress window after this).
+  view_.window_enabled = false;
+  view_.cursor = Cursor::kHourglass;
   Changed();
 }
 
@@ -200,7 +217,7 @@ void FolderSession::OnUploadOk() {
   UnloadProgress(false);
   ui_.PlayCompletionSound();
   used_bytes_ += file_size_;
-  const std::string name = FileNameOf(local_file_);
+  const std::string name = LocalFileName(local_file_);
   const std::string size_text =
       speed_calc_.FormatSizeUnit(static_cast<double>(file_size_), 1, false);
   const auto index = static_cast<std::size_t>(upload_row_index_ - 1);
@@ -209,13 +226,19 @@ void FolderSession::OnUploadOk() {
     row_stamps_.resize(view_.rows.size());
     row_sizes_.push_back(file_size_);
     row_stamps_.push_back(upload_stamp_);
+    const int at = static_cast<int>(view_.rows.size());
+    RowsAboutToChange(RowsChange::Kind::kInserted, at, 1);
     AddListItem(name, size_text, FormatListDate(upload_stamp_), FileExtension(name), false);
+    RowsChanged(RowsChange::Kind::kInserted, at, 1);
   } else {
     used_bytes_ -= row_sizes_[index];
     row_sizes_[index] = file_size_;
     row_stamps_[index] = upload_stamp_;
+    const int at = static_cast<int>(index);
+    RowsAboutToChange(RowsChange::Kind::kChanged, at, 1);
     view_.rows[index].size_text = size_text;
     view_.rows[index].modified_text = FormatListDate(upload_stamp_, /*with_seconds=*/true);
+    RowsChanged(RowsChange::Kind::kChanged, at, 1);
   }
   UpdateUsageDisplay();
   file_size_ = 0;

@@ -227,6 +227,27 @@ TEST_F(CliEndToEndTest, ExistingTargetsNeedAFlagAndResumeCompletesBothWays) {
   EXPECT_EQ(ReadFile(local), bytes);
 }
 
+TEST_F(CliEndToEndTest, PutRefusesLocalNamesTheServerCannotHold) {
+  // A backslash is an ordinary character of a local name here: "a\readme.txt" must
+  // not replace the listed readme.txt; the other names would be stored under
+  // another name or break the request.
+  const fs::path readme = server_.UserFolder() / "readme.txt";
+  const std::string before = ReadFile(readme);
+  const auto entries = [&] {
+    return std::distance(fs::directory_iterator(server_.UserFolder()), fs::directory_iterator());
+  };
+  const auto count = entries();
+  for (const char* name : {"a\\readme.txt", "café.txt", "p|q.txt", "NUL.txt", "notes."}) {
+    const fs::path local = scratch_.Path() / name;
+    WriteFile(local, "new bytes");
+    const auto r = Cli({"put", local.string(), "--replace"});
+    EXPECT_EQ(r.exit_code, 1) << name << ": " << r.err;
+    EXPECT_EQ(r.err.rfind("Μη έγκυρο όνομα: ", 0), 0u) << name << ": " << r.err;
+  }
+  EXPECT_EQ(ReadFile(readme), before);
+  EXPECT_EQ(entries(), count) << "nothing was created on the server";
+}
+
 TEST_F(CliEndToEndTest, GetRightAfterTheLogInOfAnAccountOverQuota) {
   // Over quota, the usage warning shows at LOGINOK already, long before the
   // log-in chain has sent PCINFO; a download must still wait for the chain,

@@ -4,6 +4,8 @@
 
 #include <sstream>
 
+#include "session/dialog_requests.h"
+
 namespace cli {
 namespace {
 
@@ -11,6 +13,14 @@ using session::ExistsAnswer;
 using session::MessageAnswer;
 using session::MessageButtons;
 using session::MessageIcon;
+
+/// The file-exists dialog of a target `text` is about.
+session::ExistsRequest Exists(std::string text, bool allow_continue) {
+  session::ExistsRequest request;
+  request.text = std::move(text);
+  request.allow_continue = allow_continue;
+  return request;
+}
 
 class ConsoleUiTest : public ::testing::Test {
  protected:
@@ -86,23 +96,23 @@ TEST_F(ConsoleUiTest, ErrorBoxAndBalloonsCountAsFailures) {
 
 TEST_F(ConsoleUiTest, WithoutAFlagAnExistingTargetIsRefused) {
   auto ui = Ui(ExistingTarget::kRefuse);
-  EXPECT_EQ(ui.AskReplaceOrResume("Το αρχείο a υπάρχει ήδη.", true), ExistsAnswer::kCancel);
+  EXPECT_EQ(ui.AskReplaceOrResume(Exists("Το αρχείο a υπάρχει ήδη.", true)), ExistsAnswer::kCancel);
   EXPECT_TRUE(ui.ExistsRefused());
   EXPECT_NE(err_.str().find("--resume or --replace"), std::string::npos);
 }
 
 TEST_F(ConsoleUiTest, ReplaceAlwaysReplaces) {
   auto ui = Ui(ExistingTarget::kReplace);
-  EXPECT_EQ(ui.AskReplaceOrResume("t", false), ExistsAnswer::kReplace);
-  EXPECT_EQ(ui.AskReplaceOrResume("t", true), ExistsAnswer::kReplace);
+  EXPECT_EQ(ui.AskReplaceOrResume(Exists("t", false)), ExistsAnswer::kReplace);
+  EXPECT_EQ(ui.AskReplaceOrResume(Exists("t", true)), ExistsAnswer::kReplace);
   EXPECT_FALSE(ui.ExistsRefused());
 }
 
 TEST_F(ConsoleUiTest, ResumeContinuesOnlyWhenTheCopyIsShorter) {
   auto ui = Ui(ExistingTarget::kResume);
-  EXPECT_EQ(ui.AskReplaceOrResume("t", true), ExistsAnswer::kContinue);
+  EXPECT_EQ(ui.AskReplaceOrResume(Exists("t", true)), ExistsAnswer::kContinue);
   EXPECT_FALSE(ui.ExistsRefused());
-  EXPECT_EQ(ui.AskReplaceOrResume("t", false), ExistsAnswer::kCancel);
+  EXPECT_EQ(ui.AskReplaceOrResume(Exists("t", false)), ExistsAnswer::kCancel);
   EXPECT_TRUE(ui.ExistsRefused());
   EXPECT_NE(err_.str().find("nothing to resume"), std::string::npos);
   ui.ResetOutcome();
@@ -151,11 +161,11 @@ TEST_F(ConsoleUiTest, TheNameIsTrimmedAsTheDialogDoesAndAnEmptyNameIsRefused) {
 
 TEST_F(ConsoleUiTest, FileDialogsAnswerThePathsOfTheCommandLine) {
   auto ui = Ui();
-  EXPECT_EQ(ui.AskSaveFile("t", "s"), std::nullopt);
+  EXPECT_EQ(ui.AskSaveFile(session::SaveFileRequest("s")), std::nullopt);
   ui.SetSaveFileAnswer("/tmp/a");
   ui.SetOpenFileAnswer("/tmp/b");
-  EXPECT_EQ(ui.AskSaveFile("t", "s"), "/tmp/a");
-  EXPECT_EQ(ui.AskOpenFile("t"), "/tmp/b");
+  EXPECT_EQ(ui.AskSaveFile(session::SaveFileRequest("s")), "/tmp/a");
+  EXPECT_EQ(ui.AskOpenFile(session::OpenFileRequest()), "/tmp/b");
 }
 
 TEST_F(ConsoleUiTest, CompletionsAndCloseRequestsAreRecorded) {

@@ -65,6 +65,25 @@ TEST_P(Safety, SymbolicLinkOutOfTheFolderIsNotFollowed) {
   EXPECT_TRUE(fs::exists(dir_.Path() / "outside" / "secret.txt"));
 }
 
+TEST_P(Safety, NamesWindowsCannotHoldAreRefusedAndNothingIsCreated) {
+  const auto entries = [&] {
+    return std::distance(fs::directory_iterator(Personal()), fs::directory_iterator());
+  };
+  const auto count = entries();
+  auto client = Login();
+  for (const std::string name : {"x?.txt", "q\"t.txt", "a<b", "b>a", "st*r", "CON", "nul.txt",
+                                 "Aux.tar.gz", "LPT1", "com9.log", "end.", "end "}) {
+    EXPECT_EQ(Ask(*client, "NEWDIR|\\" + name), "UNEXPECTED") << name;
+    EXPECT_EQ(Ask(*client, "UPLOAD|1|3|\\" + name + "|20240101000000"), "UNEXPECTED") << name;
+    EXPECT_EQ(Ask(*client, "RENAME|\\report.pdf|\\" + name), "UNEXPECTED") << name;
+  }
+  EXPECT_EQ(entries(), count);
+  EXPECT_TRUE(fs::exists(Personal() / "report.pdf"));
+  // Names Windows can hold are still fine.
+  EXPECT_EQ(Ask(*client, "NEWDIR|\\CONSOLE"), "NEWDIROK");
+  EXPECT_EQ(Ask(*client, "RENAME|\\CONSOLE|\\.hidden.d"), "RENAMEOK");
+}
+
 TEST_P(Safety, MalformedRequestsCloseTheConnection) {
   const std::vector<std::string> requests = {"UPLOAD|0|3|\\a.bin|20240101000000",
                                              "UPLOAD|1|-3|\\a.bin|20240101000000",

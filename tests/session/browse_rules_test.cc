@@ -19,7 +19,20 @@ TEST(NameChecks, ForbiddenCharactersAndLeadingDot) {
   ASSERT_TRUE(dot);
   EXPECT_EQ(dot->text, "Το όνομα δε μπορεί να ξεκινάει από τελεία");
   EXPECT_FALSE(CheckEnteredName("Νέος φάκελος"));
-  EXPECT_FALSE(CheckEnteredName("a.b."));
+  EXPECT_FALSE(CheckEnteredName("a.b"));
+}
+
+TEST(NameChecks, NamesTheServerCannotHoldAreRefusedToo) {
+  // Windows drops a trailing dot ("a.b." would be created as "a.b"), reserves
+  // device names, and the wire cannot carry what Windows-1253 lacks.
+  EXPECT_EQ(CheckEnteredName("a.b.")->text, "Το όνομα δε μπορεί να τελειώνει σε τελεία ή κενό");
+  EXPECT_EQ(CheckEnteredName("con")->text, "Το όνομα είναι δεσμευμένο από τα Windows");
+  EXPECT_EQ(CheckEnteredName("LPT1.txt")->text, "Το όνομα είναι δεσμευμένο από τα Windows");
+  EXPECT_EQ(CheckEnteredName("café")->text, "Μη υποστηριζόμενοι χαρακτήρες: é");
+  EXPECT_EQ(CheckEnteredName("a\tb")->text, "Το όνομα περιέχει χαρακτήρες ελέγχου");
+  // The dialog's own texts keep their place before the new rules.
+  EXPECT_EQ(CheckEnteredName(".con")->text, "Το όνομα δε μπορεί να ξεκινάει από τελεία");
+  EXPECT_EQ(CheckEnteredName("é?")->text, "Μη αποδεκτοί χαρακτήρες: \\ / | ? * \" : < >");
 }
 
 TEST(NameChecks, DialogTrimsSpacesAndTreatsBlankAsEmpty) {

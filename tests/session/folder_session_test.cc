@@ -234,6 +234,7 @@ INSTANTIATE_TEST_SUITE_P(
                       MalformedCase{"short LOGINOK", Framed("LOGINOK|1|2"), true},
                       MalformedCase{"short TOTALSIZE", Framed("TOTALSIZE"), true},
                       MalformedCase{"LIST row of two fields", Framed("LIST|a|1"), true},
+                      MalformedCase{"LIST size not a number", Framed("LIST|a|x|"), true},
                       MalformedCase{"nonnumeric size", Framed("TOTALSIZE|lots"), true}),
     [](const auto& info) {
       std::string n = info.param.name;

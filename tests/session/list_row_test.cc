@@ -29,10 +29,24 @@ TEST_F(ListRows, FolderRowEndsWithAnEmptyStampField) {
   EXPECT_EQ(FormatListRow({"a", 3, "20240101000000", ""}), "a|3|20240101000000");
 }
 
-TEST_F(ListRows, ShortOrBrokenRowsMakeTheListMalformed) {
-  for (const char* bad : {"a|1", "a", "a|x|", "a|1|2024", "a|1|20240101000000|\\l\\",
-                          "a|1||\\l\\|extra", "ok|1|\r\nb"})
+TEST_F(ListRows, OnlyRowsThatCannotBeUsedMakeTheListMalformed) {
+  for (const char* bad : {"a|1", "a", "a|x|", "a|-1|", "a||", "ok|1|\r\nb"})
     EXPECT_FALSE(ParseListRows(bad)) << bad;
+}
+
+TEST_F(ListRows, ExtraFieldsAndOddStampsAreTolerated) {
+  const auto rows = ParseListRows(
+      "odd.txt|1|2024\r\n"
+      "file.txt|2|20240101000000|\r\n"
+      "file2.txt|3|20240101000000|\\l\\|more\r\n"
+      "Linked|0||\\l\\|extra|fields");
+  ASSERT_TRUE(rows);
+  ASSERT_EQ(rows->size(), 4u);
+  EXPECT_EQ((*rows)[0], (ListRow{"odd.txt", 1, "2024", ""})) << "a file whose stamp is no date";
+  EXPECT_EQ((*rows)[1], (ListRow{"file.txt", 2, "20240101000000", ""}));
+  EXPECT_EQ((*rows)[2], (ListRow{"file2.txt", 3, "20240101000000", ""}))
+      << "a file row carries no link";
+  EXPECT_EQ((*rows)[3], (ListRow{"Linked", 0, "", "\\l\\"}));
 }
 
 TEST_F(ListRows, EmptyLinkFieldIsAPlainFolder) {

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 
@@ -99,6 +103,33 @@ class SessionTest : public ::testing::Test {
   testing::FixedFacts facts_;
   std::unique_ptr<testing::ScriptedPeer> peer_;
   std::unique_ptr<FolderSession> session_;
+};
+
+/// A SessionTest with a scratch folder for local files.
+class LocalFilesTest : public SessionTest {
+ protected:
+  void SetUp() override {
+    SessionTest::SetUp();
+    char tmpl[] = "/tmp/vaultline-session-XXXXXX";
+    ASSERT_NE(::mkdtemp(tmpl), nullptr);
+    dir_ = tmpl;
+  }
+  void TearDown() override {
+    SessionTest::TearDown();
+    std::error_code ec;
+    std::filesystem::remove_all(dir_, ec);
+  }
+  /// Writes `bytes` into the scratch file `name`; returns its path.
+  std::string Write(const std::string& name, std::string_view bytes) {
+    const std::filesystem::path path = dir_ / name;
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return path.string();
+  }
+  bool WaitIdle() {
+    return Until([&] { return !session_->TransferActive() && View().window_enabled; });
+  }
+  std::filesystem::path dir_;
 };
 
 }  // namespace session

@@ -64,19 +64,31 @@ class RecordingUi : public SessionUi {
   }
   void OpenUrl(const std::string& url) override { urls.push_back(url); }
   void PlayCompletionSound() override { ++sounds; }
-  ExistsAnswer AskReplaceOrResume(const std::string& text, bool allow_continue) override {
-    exists_questions.emplace_back(text, allow_continue);
+  ExistsAnswer AskReplaceOrResume(const ExistsRequest& request) override {
+    exists_questions.emplace_back(request.text, request.allow_continue);
+    exists_requests.push_back(request);
+    if (during_dialog) during_dialog();
     if (exists_answers.empty()) return ExistsAnswer::kCancel;
     const auto a = exists_answers.front();
     exists_answers.pop_front();
     return a;
   }
-  std::optional<std::string> AskOpenFile(const std::string&) override { return open_file; }
-  std::optional<std::string> AskSaveFile(const std::string&, const std::string&) override {
+  std::optional<std::string> AskOpenFile(const FileDialogRequest& request) override {
+    file_requests.push_back(request);
+    return open_file;
+  }
+  std::optional<std::string> AskSaveFile(const FileDialogRequest& request) override {
+    file_requests.push_back(request);
     return save_file;
   }
-  void SetTaskbarProgress(int percent) override { taskbar.push_back(percent); }
-  void CloseDialogs() override { ++dialogs_closed; }
+  void SetTaskbarProgress(int percent) override {
+    taskbar.push_back(percent);
+    calls.push_back("SetTaskbarProgress(" + std::to_string(percent) + ")");
+  }
+  void CloseDialogs() override {
+    ++dialogs_closed;
+    calls.push_back("CloseDialogs");
+  }
   void CloseMainWindow() override { ++main_window_closed; }
 
   /// Runs while a dialog is open (a nested loop in the real window).
@@ -93,6 +105,10 @@ class RecordingUi : public SessionUi {
   std::vector<Balloon> balloons;
   std::vector<std::string> urls;
   std::vector<std::pair<std::string, bool>> exists_questions;
+  std::vector<ExistsRequest> exists_requests;
+  std::vector<FileDialogRequest> file_requests;
+  /// The order of the calls that close windows.
+  std::vector<std::string> calls;
   std::vector<int> taskbar;
   int sounds = 0;
   int dialogs_closed = 0;

@@ -1,0 +1,7 @@
+#include "session/file_name_rules.h"
+
+namespace session {
+
+std::string_view LocalPathSeparators() { return "/"; }
+
+}  // namespace session
