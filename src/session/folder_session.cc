@@ -232,6 +232,7 @@ void FolderSession::ResetToDisconnected() {
   Layout();
   view_.cursor = Cursor::kNormal;
   view_.focus_id_requested = true;
+  ++view_.focus_id_generation;
   Changed();
 }
 

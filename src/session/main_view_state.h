@@ -117,8 +117,10 @@ struct MainViewState {
   BarState pbPFSize_state = BarState::kNormal;
   LabelView lblCleanupWarning;
 
-  /// The view should give the focus to txtID (and select its text).
+  /// The view should give the focus to txtID (and select its text) ...
   bool focus_id_requested = false;
+  /// ... each time this is bumped (the session was reset to disconnected).
+  int focus_id_generation = 0;
   /// Bumped whenever the window layout should be redone.
   int layout_generation = 0;
 };

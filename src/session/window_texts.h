@@ -69,10 +69,6 @@ inline constexpr const char kProxyCmdCancel[] = "Άκυρο";
 /// The entries of the type list; the entry index is the proxy type.
 inline constexpr const char kProxyTypeNone[] = "Τίποτα";
 inline constexpr const char kProxyTypeHttp[] = "HTTP";
-inline constexpr const char kProxyNameMissingTitle[] = "Απαιτείται όνομα διακομιστή";
-inline constexpr const char kProxyNameMissingText[] =
-    "Εισάγετε το όνομα του διακομιστή μεσολάβησης.";
-inline constexpr const char kProxyPortInvalidTitle[] = "Μη έγκυρος αριθμός πόρτας";
-inline constexpr const char kProxyPortInvalidText[] = "Εισάγετε έναν έγκυρο αριθμό πόρτας.";
+// The balloons of a refused OK are built with the proxy dialog's rules (app).
 
 }  // namespace session::texts
