@@ -1,0 +1,91 @@
+// Vaultline_N1: the desktop program. Start-up makes the application, the one
+// event loop shared by the toolkit and the session core, and the main window.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <string>
+
+#include "app/command_line_parameters.h"
+#include "gui/main_window.h"
+#include "net/dispatch.h"
+#include "ui/file_type_icons.h"
+#include "ui/qt_event_loop.h"
+#include "ui/translations.h"
+
+#ifndef VAULTLINE_APP_TITLE
+#define VAULTLINE_APP_TITLE "Vaultline"
+#endif
+#ifndef VAULTLINE_VERSION_TEXT
+#define VAULTLINE_VERSION_TEXT "0.01.0"
+#endif
+
+namespace {
+
+/// SIGTERM and SIGINT reach the loop through a pipe, so the window unloads
+/// (settings saved, closing logged) as it does when the user closes it.
+int g_signal_pipe[2] = {-1, -1};
+
+void OnTerminate(int) {
+  const char byte = 1;
+  // Nothing else is safe in a signal handler; a full pipe already holds a wake-up.
+  [[maybe_unused]] const ssize_t written = ::write(g_signal_pipe[1], &byte, 1);
+}
+
+std::string HelpUrl() {
+  return std::string("http://") + VAULTLINE_PARAMETERS_HOST + "/webftp/manual.pdf";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QCoreApplication::setApplicationName(QStringLiteral(VAULTLINE_APP_TITLE));
+  QCoreApplication::setApplicationVersion(QStringLiteral(VAULTLINE_VERSION_TEXT));
+  // The progress window outlives the hidden main window; closing it must
+  // never end the program. The main window's unload ends it.
+  QApplication::setQuitOnLastWindowClosed(false);
+  ui::InstallGreekTranslation(app);
+  ui::EnsureIconTheme();
+
+  const app::CommandLineParameters params =
+      app::CommandLineParameters::FromArgv(argc, const_cast<const char* const*>(argv));
+
+  ui::QtEventLoop loop;
+  net::SetEventLoop(&loop);
+  gui::MainWindowOptions options;
+  options.logging = !params.ParamExists("/nolog");
+  options.program_dir = QCoreApplication::applicationDirPath().toStdString();
+  options.parameters_host = VAULTLINE_PARAMETERS_HOST;
+  options.version_text = VAULTLINE_VERSION_TEXT;
+  options.help_url = HelpUrl();
+  gui::MainWindow window(loop, options);
+
+  if (::pipe2(g_signal_pipe, O_CLOEXEC | O_NONBLOCK) == 0) {
+    auto* notifier = new QSocketNotifier(g_signal_pipe[0], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window] {
+      char buffer[16];
+      while (::read(g_signal_pipe[0], buffer, sizeof buffer) > 0) {
+      }
+      window.Shutdown();
+    });
+    struct sigaction action {};
+    action.sa_handler = OnTerminate;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+  }
+  std::signal(SIGPIPE, SIG_IGN);
+  // The desktop's logout ends the program through the whole unload step.
+  QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
+                   [&window](QSessionManager&) { window.Shutdown(); });
+
+  window.show();
+  const int code = QApplication::exec();
+  return code;
+}

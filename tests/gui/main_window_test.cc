@@ -1,0 +1,267 @@
+// The main window as a user drives it: log-in, the list and its keys, the
+// folder commands through the real dialogs, rendering that leaves the user's
+// edits alone, the busy window and the unload.
+#include <QAbstractItemModelTester>
+#include <QCheckBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QStyle>
+#include <QTimer>
+#include <QTreeView>
+
+#include <fstream>
+
+#include "app/app_setting.h"
+#include "app/settings.h"
+#include "gui/file_list_model.h"
+#include "gui/name_dialog.h"
+#include "gui_fixture.h"
+#include "session/window_texts.h"
+#include "ui/balloon_tip.h"
+
+namespace gui_test {
+namespace {
+
+/// Runs `act` on the session's modal dialog as soon as it is open.
+void WhenDialog(gui::MainWindow* window, std::function<void(QDialog*)> act) {
+  auto* timer = new QTimer(window);
+  timer->setInterval(5);
+  QObject::connect(timer, &QTimer::timeout, window, [window, timer, act = std::move(act)] {
+    if (QDialog* dialog = window->OpenDialog(); dialog && dialog->isVisible()) {
+      timer->stop();
+      timer->deleteLater();
+      act(dialog);
+    }
+  });
+  timer->start();
+}
+
+using MainWindowTest = GuiTest;
+
+TEST_F(MainWindowTest, OpensIdleWithTheTextsOfItsControls) {
+  OpenWindow();
+  EXPECT_EQ(window_->windowTitle(), QString::fromUtf8(session::texts::kWindowCaption));
+  EXPECT_EQ(Find<QLabel>("lblConnectPrompt")->text(),
+            QString::fromUtf8(session::texts::kLblConnectPrompt));
+  EXPECT_EQ(Find<QPushButton>("dcbConnect")->text(), QString::fromUtf8("Σύνδεση"));
+  EXPECT_EQ(Find<QPushButton>("dcbConnect")->toolTip(),
+            QString::fromUtf8("Σύνδεση στον προσωπικό χώρο"));
+  EXPECT_EQ(Find<QLabel>("lblVersion")->text(), QStringLiteral("v1.05.3"));
+  EXPECT_FALSE(Find<QPushButton>("dcbUpload")->isEnabled());
+  EXPECT_FALSE(Find<QPushButton>("dcbDownload")->isEnabled());
+  EXPECT_GE(window_->minimumWidth(), 700);
+  EXPECT_GE(window_->minimumHeight(), 390);
+  const QHeaderView* header = List()->header();
+  EXPECT_EQ(List()->model()->headerData(0, Qt::Horizontal).toString(), QString::fromUtf8("Όνομα"));
+  EXPECT_EQ(header->sectionResizeMode(0), QHeaderView::Fixed);
+}
+
+TEST_F(MainWindowTest, LogsInAndListsTheFolderInServerOrder) {
+  OpenWindow();
+  QAbstractItemModelTester tester(List()->model(),
+                                  QAbstractItemModelTester::FailureReportingMode::Fatal);
+  LogIn();
+  const std::vector<std::string> names = RowNames();
+  ASSERT_FALSE(names.empty());
+  EXPECT_EQ(names, [this] {
+    std::vector<std::string> expected;
+    for (const auto& row : window_->Session().View().rows) expected.push_back(row.name);
+    return expected;
+  }());
+  EXPECT_NE(RowNamed("Καλωσόρισμα.txt"), -1);
+  EXPECT_NE(RowNamed("Έγγραφα"), -1);
+  // The connect button now disconnects; the upload row is usable.
+  EXPECT_NE(Find<QPushButton>("dcbConnect")->text(), QString::fromUtf8("Σύνδεση"));
+  EXPECT_FALSE(Find<QLineEdit>("txtUpload")->isReadOnly());
+  // Folder rows have an icon; the linked folder is drawn blue.
+  const QModelIndex folder = List()->model()->index(RowNamed("Έγγραφα"), 0);
+  EXPECT_FALSE(folder.data(Qt::DecorationRole).value<QIcon>().isNull());
+  const int linked = RowNamed("Εγχειρίδια");
+  ASSERT_NE(linked, -1);
+  EXPECT_EQ(List()->model()->index(linked, 0).data(Qt::ForegroundRole).value<QColor>(),
+            QColor(0, 0, 255));
+  EXPECT_FALSE(folder.data(Qt::ForegroundRole).isValid());
+}
+
+TEST_F(MainWindowTest, NameColumnFillsTheListWithoutAHorizontalScrollBar) {
+  OpenWindow();
+  LogIn();
+  for (const QSize size : {QSize(760, 480), QSize(1100, 700), QSize(700, 390)}) {
+    window_->resize(size);
+    ASSERT_TRUE(Until([&] {
+      const QTreeView* list = List();
+      const int scroll = list->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+      return list->columnWidth(0) == list->width() - list->columnWidth(1) - list->columnWidth(2) -
+                                         scroll - 4 - 2 * list->frameWidth();
+    })) << size.width()
+        << "x" << size.height();
+    EXPECT_FALSE(List()->horizontalScrollBar()->isVisible());
+  }
+}
+
+TEST_F(MainWindowTest, DoubleClickAndBackspaceNavigateAndTheListKeepsItsModelSound) {
+  OpenWindow();
+  QAbstractItemModelTester tester(List()->model(),
+                                  QAbstractItemModelTester::FailureReportingMode::Fatal);
+  LogIn();
+  DoubleClickRow(RowNamed("Έγγραφα"));
+  ASSERT_TRUE(Until([this] { return RowNamed("Προσφορά 2024.txt") != -1 && WaitIdle(); }));
+  EXPECT_TRUE(Find<QLabel>("lblPath")->text().contains(QString::fromUtf8("Έγγραφα")));
+  KeyOnList(Qt::Key_Backspace);
+  ASSERT_TRUE(Until([this] { return RowNamed("Καλωσόρισμα.txt") != -1; }));
+  // Enter on a folder row opens it.
+  ClickRow(RowNamed("Φωτογραφίες"));
+  KeyOnList(Qt::Key_Return);
+  ASSERT_TRUE(Until([this] { return RowNamed("notes.txt") != -1; }));
+}
+
+TEST_F(MainWindowTest, NewFolderKeepsTheSelectionAndScrollOfTheRowsAround) {
+  OpenWindow();
+  LogIn();
+  const int selected = RowNamed("readme.txt");
+  ClickRow(selected);
+  ASSERT_EQ(window_->Session().View().selected_row, selected);
+  int inserted_signals = 0;
+  int resets = 0;
+  QObject::connect(List()->model(), &QAbstractItemModel::rowsInserted, [&] { ++inserted_signals; });
+  QObject::connect(List()->model(), &QAbstractItemModel::modelReset, [&] { ++resets; });
+
+  bool balloon_seen = false;
+  WhenDialog(window_.get(), [&](QDialog* dialog) {
+    auto* names = static_cast<gui::NameDialog*>(dialog);
+    // A refused name keeps the dialog open with its balloon; spaces are trimmed.
+    names->NameBox()->setText(QStringLiteral("a:b"));
+    names->OkButton()->click();
+    balloon_seen = ui::BalloonTip::Current() != nullptr && dialog->isVisible();
+    names->NameBox()->setText(QString::fromUtf8("  Νέος φάκελος δοκιμής  "));
+    names->OkButton()->click();
+  });
+  Find<QPushButton>("dcbNewFolder")->click();
+  ASSERT_TRUE(Until([this] { return RowNamed("Νέος φάκελος δοκιμής") != -1 && WaitIdle(); }));
+  EXPECT_TRUE(balloon_seen);
+  EXPECT_TRUE(std::filesystem::is_directory(Personal() / "Νέος φάκελος δοκιμής"));
+  EXPECT_EQ(inserted_signals, 1);
+  EXPECT_EQ(resets, 0);
+  // The list still shows the row the session has selected.
+  const QModelIndex current = List()->selectionModel()->currentIndex();
+  ASSERT_TRUE(current.isValid());
+  EXPECT_EQ(current.row(), window_->Session().View().selected_row);
+}
+
+TEST_F(MainWindowTest, DeleteAsksAndRemovesOnlyThatRow) {
+  OpenWindow();
+  LogIn();
+  const std::vector<std::string> before = RowNames();
+  ClickRow(RowNamed("readme.txt"));
+  answers_.push_back(ui::MessageAnswer::kYes);
+  KeyOnList(Qt::Key_Delete);
+  ASSERT_TRUE(Until([this] { return RowNamed("readme.txt") == -1 && WaitIdle(); }));
+  ASSERT_FALSE(messages_.empty());
+  EXPECT_EQ(messages_.front().buttons, ui::MessageButtons::kYesNo);
+  EXPECT_FALSE(std::filesystem::exists(Personal() / "readme.txt"));
+  std::vector<std::string> expected = before;
+  std::erase(expected, "readme.txt");
+  EXPECT_EQ(RowNames(), expected);
+}
+
+TEST_F(MainWindowTest, RenderingLeavesTheCursorAndSelectionOfAnEditBoxAlone) {
+  OpenWindow();
+  auto* id = Find<QLineEdit>("txtID");
+  id->setFocus();
+  QTest::keyClicks(id, QStringLiteral("demouser"));
+  id->setCursorPosition(3);
+  id->setSelection(1, 2);
+  // Something else changes the view: the password box.
+  Find<QLineEdit>("txtPassword")->setText(QStringLiteral("x"));
+  QTest::qWait(1);
+  EXPECT_EQ(id->text(), QStringLiteral("demouser"));
+  EXPECT_EQ(id->selectionStart(), 1);
+  EXPECT_EQ(id->selectedText(), QStringLiteral("em"));
+}
+
+TEST_F(MainWindowTest, PastedPasswordLosesItsLineBreaks) {
+  OpenWindow();
+  auto* password = Find<QLineEdit>("txtPassword");
+  password->setFocus();
+  password->insert(QStringLiteral("de\r\nmo\r\n"));
+  ASSERT_TRUE(Until([&] { return password->text() == QStringLiteral("demo"); }))
+      << password->text().toStdString();
+  EXPECT_EQ(window_->Session().View().txtPassword.text, "demo");
+}
+
+TEST_F(MainWindowTest, EmptyIdShowsItsBalloonAndSendsNothing) {
+  OpenWindow();
+  Find<QLineEdit>("txtID")->setText(QStringLiteral("   "));
+  Find<QLineEdit>("txtPassword")->setText(QStringLiteral("demo"));
+  Find<QPushButton>("dcbConnect")->click();
+  ASSERT_TRUE(Until([] { return ui::BalloonTip::Current() != nullptr; }));
+  EXPECT_TRUE(Find<QLineEdit>("txtID")->text().isEmpty());
+  EXPECT_FALSE(window_->Session().LoggedIn());
+}
+
+TEST_F(MainWindowTest, EnterInTheLoginBoxesConnects) {
+  OpenWindow();
+  Find<QLineEdit>("txtID")->setText(QStringLiteral("demo"));
+  auto* password = Find<QLineEdit>("txtPassword");
+  password->setText(QStringLiteral("demo"));
+  password->setFocus();
+  QTest::keyClick(password, Qt::Key_Return);
+  ASSERT_TRUE(Until([this] { return window_->Session().LoggedIn(); }));
+}
+
+TEST_F(MainWindowTest, CtrlAltF10ShowsTheProtocolVersion) {
+  OpenWindow();
+  QTest::keyClick(Find<QLineEdit>("txtID"), Qt::Key_F10, Qt::ControlModifier | Qt::AltModifier);
+  ASSERT_EQ(messages_.size(), 1u);
+  EXPECT_EQ(messages_[0].text, QString::fromUtf8("Έκδοση πρωτοκόλλου: 5"));
+  EXPECT_EQ(messages_[0].title, QStringLiteral("Vaultline"));
+}
+
+TEST_F(MainWindowTest, CloseBoxIsRefusedWhileBusyAndInputIsSwallowed) {
+  OpenWindow();
+  LogIn();
+  // Stop the server from answering: the next request keeps the window busy.
+  server_.reset();
+  auto* refresh = Find<QPushButton>("dcbRefresh");
+  refresh->click();
+  if (window_->Session().View().window_enabled) GTEST_SKIP() << "the refresh failed at once";
+  EXPECT_FALSE(window_->close());
+  EXPECT_TRUE(window_->isVisible());
+  EXPECT_FALSE(window_->Unloaded());
+  // Typing into the upload box does nothing while the window is busy.
+  auto* upload = Find<QLineEdit>("txtUpload");
+  const QString before = upload->text();
+  QTest::keyClicks(upload, QStringLiteral("xyz"));
+  EXPECT_EQ(upload->text(), before);
+  // Shutdown (logout, SIGTERM) is not refused.
+  window_->Shutdown();
+  EXPECT_TRUE(window_->Unloaded());
+}
+
+TEST_F(MainWindowTest, UnloadRemembersTheLoginAndTheSize) {
+  OpenWindow();
+  window_->resize(900, 600);
+  LogIn();
+  Find<QCheckBox>("chkSaveLogin")->setChecked(true);
+  CloseWindow();
+
+  OpenWindow();
+  EXPECT_EQ(Find<QLineEdit>("txtID")->text(), QStringLiteral("demo"));
+  EXPECT_EQ(Find<QLineEdit>("txtPassword")->text(), QStringLiteral("demo"));
+  EXPECT_TRUE(Find<QCheckBox>("chkSaveLogin")->isChecked());
+  EXPECT_EQ(window_->size(), QSize(900, 600));
+
+  // Unticked, the login is forgotten.
+  Find<QCheckBox>("chkSaveLogin")->setChecked(false);
+  CloseWindow();
+  OpenWindow();
+  EXPECT_TRUE(Find<QLineEdit>("txtID")->text().isEmpty());
+  EXPECT_TRUE(Find<QLineEdit>("txtPassword")->text().isEmpty());
+  EXPECT_FALSE(Find<QCheckBox>("chkSaveLogin")->isChecked());
+}
+
+}  // namespace
+}  // namespace gui_test
