@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/settings.h"
+#include "gui/progress_window.h"
 #include "session/folder_session.h"
 #include "session/session_ui.h"
 
@@ -17,7 +18,7 @@ class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QTreeView;
-class QDialog;
+#include <QDialog>
 
 namespace app {
 class AppSetting;
@@ -42,7 +43,6 @@ class TaskbarProgress;
 namespace gui {
 
 class FileListModel;
-class ProgressWindow;
 class NameDialog;
 class FileExistsDialog;
 
