@@ -6,6 +6,8 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTreeView>
 
 #include <system_error>
@@ -41,6 +43,42 @@ TempDir::~TempDir() {
   std::error_code ec;
   fs::remove_all(path_, ec);
 }
+
+struct HoldingRelay::Impl {
+  QTcpServer listener;
+  std::vector<std::unique_ptr<QTcpSocket>> sockets;
+};
+
+HoldingRelay::HoldingRelay(int server_port) : impl_(std::make_unique<Impl>()) {
+  if (!impl_->listener.listen(QHostAddress::LocalHost)) throw std::runtime_error("relay listen");
+  QObject::connect(&impl_->listener, &QTcpServer::newConnection, [this, server_port] {
+    QTcpSocket* client = impl_->listener.nextPendingConnection();
+    if (client == nullptr) return;
+    client->setParent(nullptr);
+    auto* upstream = new QTcpSocket;
+    upstream->connectToHost(QHostAddress::LocalHost, static_cast<quint16>(server_port));
+    QObject::connect(client, &QTcpSocket::readyRead, [this, client, upstream] {
+      if (!held_ && upstream->state() == QAbstractSocket::ConnectedState) {
+        upstream->write(client->readAll());
+      }
+    });
+    QObject::connect(upstream, &QTcpSocket::connected, [this, client, upstream] {
+      if (!held_) upstream->write(client->readAll());
+    });
+    QObject::connect(upstream, &QTcpSocket::readyRead,
+                     [client, upstream] { client->write(upstream->readAll()); });
+    QObject::connect(upstream, &QTcpSocket::disconnected, client, &QTcpSocket::disconnectFromHost);
+    QObject::connect(client, &QTcpSocket::disconnected, upstream, &QTcpSocket::disconnectFromHost);
+    impl_->sockets.emplace_back(client);
+    impl_->sockets.emplace_back(upstream);
+  });
+}
+
+HoldingRelay::~HoldingRelay() {
+  for (auto& socket : impl_->sockets) socket->abort();
+}
+
+int HoldingRelay::Port() const { return impl_->listener.serverPort(); }
 
 bool Until(const std::function<bool()>& done, int bound_ms) {
   return QTest::qWaitFor(done, bound_ms);

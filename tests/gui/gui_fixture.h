@@ -42,6 +42,24 @@ class TempDir {
 /// within a generous bound (the wait ends as soon as it holds).
 bool Until(const std::function<bool()>& done, int bound_ms = 10000);
 
+/// A loopback relay in front of the folder server whose client-to-server
+/// direction can be held: while held, requests reach the relay and stop there,
+/// as with a server that has stopped answering but not closed.
+class HoldingRelay {
+ public:
+  explicit HoldingRelay(int server_port);
+  ~HoldingRelay();
+  HoldingRelay(const HoldingRelay&) = delete;
+  HoldingRelay& operator=(const HoldingRelay&) = delete;
+  int Port() const;
+  void Hold() { held_ = true; }
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+  bool held_ = false;
+};
+
 /// The main window on the Qt loop against the reference server with its demo
 /// account, settings in a scratch hive. Message boxes are answered by the
 /// fixture and recorded.
