@@ -7,12 +7,11 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "gui/widget_helpers.h"
 #include "ui/file_type_icons.h"
 
 namespace gui {
 namespace {
-
-QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 constexpr int kIconSize = 32;
 /// The icon sits this far from the dialog's top-left corner.
@@ -24,7 +23,6 @@ FileExistsDialog::FileExistsDialog(QWidget* owner, const session::ExistsRequest&
     : QDialog(owner) {
   setObjectName("frmFileExists");
   setWindowTitle(Q(request.caption));
-  setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
   setModal(true);
 
   imgIcon_ = new QLabel(this);
@@ -76,6 +74,7 @@ FileExistsDialog::FileExistsDialog(QWidget* owner, const session::ExistsRequest&
   root->addLayout(buttons);
   lblFileExists_->setMinimumWidth(
       std::max(360, fontMetrics().horizontalAdvance(QLatin1Char('M')) * 30));
+  MakeFixedDialog(this);
 }
 
 }  // namespace gui

@@ -21,6 +21,7 @@ std::string ShortDatePatternFromQt(const QString& qt_format) {
         if (run <= 2) pattern += std::string(run, 'd');
         break;
       case 'M':
+        if (run > 2) return {};
         pattern += run == 1 ? "m" : "mm";
         break;
       case 'y':

@@ -22,6 +22,7 @@
 #include "gui/art_images.h"
 #include "gui/file_list_model.h"
 #include "gui/progress_window.h"
+#include "gui/widget_helpers.h"
 #include "hyperlink/hyperlink.h"
 #include "session/window_texts.h"
 #include "ui/dc_button.h"
@@ -29,22 +30,6 @@
 
 namespace gui {
 namespace {
-
-QString Q(const std::string& text) { return QString::fromStdString(text); }
-QString Q(const char* text) { return QString::fromUtf8(text); }
-
-/// Sets a text only when it differs from what the widget shows, so the cursor
-/// and the selection of an edit box stay where the user left them.
-template <typename W>
-void SetTextIfChanged(W* widget, const std::string& text) {
-  const QString wanted = Q(text);
-  if (widget->text() != wanted) widget->setText(wanted);
-}
-
-void SetToolTipIfChanged(QWidget* widget, const std::string& text) {
-  const QString wanted = Q(text);
-  if (widget->toolTip() != wanted) widget->setToolTip(wanted);
-}
 
 /// The window background of an editable box, the button face of a locked one.
 void RenderEdit(QLineEdit* box, const session::EditView& view) {

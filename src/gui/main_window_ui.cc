@@ -14,6 +14,7 @@
 #include "gui/main_window.h"
 #include "gui/name_dialog.h"
 #include "gui/proxy_dialog.h"
+#include "gui/widget_helpers.h"
 #include "session/window_texts.h"
 #include "ui/balloon_tip.h"
 #include "ui/centered_message.h"
@@ -22,8 +23,6 @@
 
 namespace gui {
 namespace {
-
-QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 ui::MessageIcon ToUi(session::MessageIcon icon) {
   switch (icon) {

@@ -8,13 +8,12 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "gui/widget_helpers.h"
 #include "session/window_texts.h"
 #include "ui/balloon_tip.h"
 
 namespace gui {
 namespace {
-
-QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 /// Leading and trailing spaces only; tabs and other white space are part of
 /// the name (and the validator's business).
@@ -33,7 +32,6 @@ NameDialog::NameDialog(QWidget* owner, const session::NameDialogRequest& request
     : QDialog(owner), validate_(std::move(validate)) {
   setObjectName("frmName");
   setWindowTitle(Q(request.title));
-  setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
   setModal(true);
 
   lblPrompt_ = new QLabel(Q(request.prompt), this);
@@ -59,7 +57,8 @@ NameDialog::NameDialog(QWidget* owner, const session::NameDialogRequest& request
   buttons->addWidget(cmdCancel_);
   root->addSpacing(4);
   root->addLayout(buttons);
-  setMinimumWidth(std::max(360, fontMetrics().horizontalAdvance(QLatin1Char('M')) * 28));
+  txtName_->setMinimumWidth(std::max(330, fontMetrics().horizontalAdvance(QLatin1Char('M')) * 26));
+  MakeFixedDialog(this);
 
   connect(cmdOK_, &QPushButton::clicked, this, [this] { cmdOK_Click(); });
   connect(cmdCancel_, &QPushButton::clicked, this, &QDialog::reject);

@@ -9,12 +9,11 @@
 #include <QVBoxLayout>
 
 #include "gui/art_images.h"
+#include "gui/widget_helpers.h"
 #include "session/window_texts.h"
 
 namespace gui {
 namespace {
-
-QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 constexpr int kAnimationSize = 32;
 
@@ -45,19 +44,15 @@ class PathLabel : public QLabel {
   QString path_;
 };
 
-template <typename W>
-void SetTextIfChanged(W* widget, const QString& text) {
-  if (widget->text() != text) widget->setText(text);
-}
-
 }  // namespace
 
 ProgressWindow::ProgressWindow(std::function<void()> cancel) : cancel_(std::move(cancel)) {
   setObjectName("frmProgress");
   setWindowTitle(QString::fromUtf8(session::texts::kProgressCaption));
   setWindowIcon(ArtIcon("app"));
-  setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                 Qt::WindowCloseButtonHint);
 
   imgAnimation_ = new QLabel(this);
   imgAnimation_->setObjectName("imgAnimation");

@@ -12,15 +12,13 @@
 #include <variant>
 
 #include "app/proxy_dialog.h"
+#include "gui/widget_helpers.h"
 #include "session/window_texts.h"
 #include "ui/balloon_tip.h"
 #include "ui/logo_strip.h"
 
 namespace gui {
 namespace {
-
-QString Q(const std::string& text) { return QString::fromStdString(text); }
-QString Q(const char* text) { return QString::fromUtf8(text); }
 
 /// The window background for an editable box, the button face for a locked one.
 void SetBoxEnabled(QLineEdit* box, bool enabled) {
@@ -38,12 +36,15 @@ ProxyDialog::ProxyDialog(QWidget* owner, const app::ProxySettings& current,
     : QDialog(owner) {
   setObjectName("frmProxy");
   setWindowTitle(Q(session::texts::kProxyCaption));
-  setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
   setModal(true);
 
   picLogo_ = new ui::LogoStrip(this);
   picLogo_->setObjectName("picLogo");
   picLogo_->setText(logo_text);
+  // The strip follows the dialog's height (its text is sized to fit) instead
+  // of making the dialog as tall as the main window's strip.
+  picLogo_->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Ignored);
+  picLogo_->setFixedWidth(picLogo_->sizeHint().width() * 3 / 4);
   lblType_ = new QLabel(Q(session::texts::kProxyLblType), this);
   lblType_->setObjectName("lblType");
   cboType_ = new QComboBox(this);
@@ -114,7 +115,7 @@ ProxyDialog::ProxyDialog(QWidget* owner, const app::ProxySettings& current,
   connect(cmdOK_, &QPushButton::clicked, this, [this] { cmdOK_Click(); });
   connect(cmdCancel_, &QPushButton::clicked, this, &QDialog::reject);
   cboType_->setFocus(Qt::OtherFocusReason);
-  setMinimumHeight(sizeHint().height() + 10);
+  MakeFixedDialog(this);
 }
 
 std::optional<app::ProxySettings> ProxyDialog::Ask(QWidget* owner,

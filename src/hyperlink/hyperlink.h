@@ -157,6 +157,12 @@ class HYPERLINK_EXPORT Hyperlink : public QWidget {
   /// handler (connected directly) may change the caption's colour.
   void BeforeDraw(QPainter* painter, bool hovering, hyperlink::OleColor& text_color);
 
+ public:
+  /// With `AutoSize` on, the size of the content, so that a layout gives the
+  /// control the room it takes by itself.
+  QSize sizeHint() const override;
+  QSize minimumSizeHint() const override { return sizeHint(); }
+
  protected:
   void paintEvent(QPaintEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
@@ -175,6 +181,7 @@ class HYPERLINK_EXPORT Hyperlink : public QWidget {
   /// Sizes the control to its content when `AutoSize` is on, then repaints.
   void Redraw();
   void ApplyAutoSize();
+  QSize ContentSize() const;
   /// Grows (to single) or shrinks (to none) the control by the border's width
   /// and sets the frame; nothing when the frame already has that style.
   void SwitchBorder(int to);

@@ -35,7 +35,10 @@ const QPixmap& Hyperlink::StatePicture() const {
 QSize Hyperlink::PictureDrawSize() const {
   const QPixmap& picture = StatePicture();
   if (picture.isNull()) return {0, 0};
-  return {picture.width() + kIconMargin, picture.height()};
+  // In the control's own units: a picture made for a high-density screen
+  // holds more device pixels than it covers.
+  const QSize logical = picture.deviceIndependentSize().toSize();
+  return {logical.width() + kIconMargin, logical.height()};
 }
 
 QRect Hyperlink::ClientRect() const {
@@ -49,6 +52,15 @@ void Hyperlink::Redraw() {
 
 void Hyperlink::ApplyAutoSize() {
   if (!auto_size_) return;
+  const QSize size = ContentSize();
+  if (size == this->size()) return;
+  resize(size);
+  updateGeometry();
+}
+
+QSize Hyperlink::sizeHint() const { return auto_size_ ? ContentSize() : QWidget::sizeHint(); }
+
+QSize Hyperlink::ContentSize() const {
   const QFontMetrics metrics(hovering_ ? font_hover_ : font_normal_, this);
   QSize size = TextSize(metrics, caption_);
   if (frame_ == kBorderFixedSingle) size += QSize(kAutoSizeBorder, kAutoSizeBorder);
@@ -60,7 +72,7 @@ void Hyperlink::ApplyAutoSize() {
       size = {size.width() + picture.width(), std::max(size.height(), picture.height())};
     }
   }
-  resize(size);
+  return size;
 }
 
 void Hyperlink::paintEvent(QPaintEvent* /*event*/) {

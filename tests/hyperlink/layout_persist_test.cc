@@ -1,6 +1,7 @@
 // Auto-size, repaint rules and persistence.
 #include <QApplication>
 #include <QFontMetrics>
+#include <QHBoxLayout>
 #include <QTest>
 
 #include "hyperlink/link_fixture.h"
@@ -40,6 +41,13 @@ TEST_F(AutoSize, AnIconBesideTheCaptionAddsItsDrawingWidth) {
   }
 }
 
+TEST_F(AutoSize, AnIconForADenseScreenCountsInTheControlsOwnUnits) {
+  QPixmap dense = SolidPixmap(32, 32, Qt::red);
+  dense.setDevicePixelRatio(2.0);
+  link_->SetIcon(dense);
+  EXPECT_EQ(link_->size(), QSize(Text().width() + 20, std::max(Text().height(), 16)));
+}
+
 TEST_F(AutoSize, ACentredIconSitsAboveTheCaption) {
   link_->SetAlignment(Hyperlink::kAlignCenter);
   link_->SetIcon(SolidPixmap(16, 16, Qt::red));
@@ -55,6 +63,25 @@ TEST_F(AutoSize, WhileHoveringTheHoverIconCounts) {
   EXPECT_EQ(link_->size(), QSize(Text().width() + 34, 60));
   Leave();
   EXPECT_EQ(link_->size(), QSize(Text().width() + 20, std::max(Text().height(), 16)));
+}
+
+TEST_F(AutoSize, ALayoutGivesTheControlItsContentSize) {
+  QWidget row;
+  auto* layout = new QHBoxLayout(&row);
+  auto* link = new Hyperlink(&row);
+  layout->addStretch(1);
+  layout->addWidget(link, 0, Qt::AlignVCenter);
+  link->SetAutoSize(true);
+  link->SetCaption("Link text");
+  row.resize(400, 60);
+  row.show();
+  QApplication::processEvents();
+  const QFontMetrics metrics(link->FontNormal(), link);
+  EXPECT_EQ(link->size(), QSize(metrics.horizontalAdvance("Link text"), metrics.height()));
+  // A longer caption widens it within the layout too.
+  link->SetCaption("Link text, longer");
+  QApplication::processEvents();
+  EXPECT_EQ(link->width(), metrics.horizontalAdvance("Link text, longer"));
 }
 
 /// Counts paints of a shown link.
