@@ -3,14 +3,17 @@
 // edits alone, the busy window and the unload.
 #include <QAbstractItemModelTester>
 #include <QCheckBox>
+#include <QDropEvent>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStyle>
 #include <QTimer>
 #include <QTreeView>
+#include <QUrl>
 
 #include <fstream>
 
@@ -116,6 +119,90 @@ TEST_F(MainWindowTest, DoubleClickAndBackspaceNavigateAndTheListKeepsItsModelSou
   ClickRow(RowNamed("Φωτογραφίες"));
   KeyOnList(Qt::Key_Return);
   ASSERT_TRUE(Until([this] { return RowNamed("notes.txt") != -1; }));
+}
+
+TEST_F(MainWindowTest, ALinkedFolderAndEverythingInsideItIsBlue) {
+  OpenWindow();
+  LogIn();
+  const auto colour = [this](const std::string& name) {
+    return List()->model()->index(RowNamed(name), 0).data(Qt::ForegroundRole).value<QColor>();
+  };
+  EXPECT_EQ(colour("Εγχειρίδια"), QColor(0, 0, 255));
+  EXPECT_FALSE(colour("Έγγραφα").isValid()) << "an ordinary folder keeps the list's colour";
+  DoubleClickRow(RowNamed("Εγχειρίδια"));
+  ASSERT_TRUE(Until([this] { return RowNamed("Οδηγός χρήσης.txt") != -1 && WaitIdle(); }));
+  EXPECT_EQ(colour("Οδηγός χρήσης.txt"), QColor(0, 0, 255));
+  EXPECT_EQ(colour("Εγκατάσταση"), QColor(0, 0, 255));
+  // Upload is not offered inside a linked folder.
+  EXPECT_FALSE(Find<QPushButton>("dcbUpload")->isEnabled());
+  KeyOnList(Qt::Key_Backspace);
+  ASSERT_TRUE(Until([this] { return RowNamed("Καλωσόρισμα.txt") != -1 && WaitIdle(); }));
+  EXPECT_FALSE(colour("Καλωσόρισμα.txt").isValid());
+}
+
+TEST_F(MainWindowTest, F2RenamesTheRowThroughTheNameDialog) {
+  OpenWindow();
+  LogIn();
+  ClickRow(RowNamed("readme.txt"));
+  QString offered;
+  WhenDialog(window_.get(), [&](QDialog* dialog) {
+    auto* names = static_cast<gui::NameDialog*>(dialog);
+    offered = names->NameBox()->text();
+    names->NameBox()->setText(QString::fromUtf8("διάβασέ με.txt"));
+    names->OkButton()->click();
+  });
+  KeyOnList(Qt::Key_F2);
+  ASSERT_TRUE(Until([this] { return RowNamed("διάβασέ με.txt") != -1 && WaitIdle(); }));
+  EXPECT_EQ(offered, QStringLiteral("readme.txt"));
+  EXPECT_EQ(RowNamed("readme.txt"), -1);
+  EXPECT_TRUE(std::filesystem::exists(Personal() / "διάβασέ με.txt"));
+  EXPECT_FALSE(std::filesystem::exists(Personal() / "readme.txt"));
+}
+
+TEST_F(MainWindowTest, DisconnectReturnsEveryControlToItsIdleState) {
+  OpenWindow();
+  LogIn();
+  DoubleClickRow(RowNamed("Έγγραφα"));
+  ASSERT_TRUE(Until([this] { return RowNamed("Προσφορά 2024.txt") != -1 && WaitIdle(); }));
+  auto* connect = Find<QPushButton>("dcbConnect");
+  ASSERT_EQ(connect->text(), QString::fromUtf8("Αποσύνδεση"));
+  connect->click();
+  ASSERT_TRUE(Until([this] { return !window_->Session().LoggedIn(); }));
+  QApplication::processEvents();
+  EXPECT_EQ(connect->text(), QString::fromUtf8("Σύνδεση"));
+  EXPECT_EQ(List()->model()->rowCount(), 0);
+  EXPECT_FALSE(Find<QLineEdit>("txtID")->isReadOnly());
+  EXPECT_FALSE(Find<QLineEdit>("txtPassword")->isReadOnly());
+  EXPECT_TRUE(Find<QPushButton>("dcbProxy")->isEnabled());
+  for (const char* name : {"dcbUp", "dcbRefresh", "dcbNewFolder", "dcbRename", "dcbDelete",
+                           "dcbDownload", "dcbBrowse", "dcbUpload"}) {
+    EXPECT_FALSE(Find<QPushButton>(name)->isEnabled()) << name;
+  }
+  EXPECT_FALSE(Find<QWidget>("lnkDF")->isVisible());
+  EXPECT_TRUE(Find<QLineEdit>("txtUpload")->isReadOnly());
+  EXPECT_TRUE(Find<QLabel>("lblPath")->text().isEmpty());
+  EXPECT_TRUE(window_->Session().View().window_enabled);
+}
+
+TEST_F(MainWindowTest, ADroppedLocalFileFillsTheUploadBoxOnlyWhileConnected) {
+  const auto drop = [this](const QString& path) {
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(path)});
+    QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window_.get(), &enter);
+    if (!enter.isAccepted()) return false;
+    QDropEvent dropped(QPointF(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window_.get(), &dropped);
+    return dropped.isAccepted();
+  };
+  OpenWindow();
+  const QString file = QString::fromStdString((local_.Path() / "τιμές.xlsx").string());
+  EXPECT_FALSE(drop(file)) << "nothing to upload to while disconnected";
+  LogIn();
+  EXPECT_TRUE(drop(file));
+  EXPECT_EQ(Find<QLineEdit>("txtUpload")->text(), file);
+  // Nothing was sent: the user still presses upload.
+  EXPECT_FALSE(std::filesystem::exists(Personal() / "τιμές.xlsx"));
 }
 
 TEST_F(MainWindowTest, NewFolderKeepsTheSelectionAndScrollOfTheRowsAround) {
