@@ -60,6 +60,11 @@ TEST_F(MainWindowTest, OpensIdleWithTheTextsOfItsControls) {
   const QHeaderView* header = List()->header();
   EXPECT_EQ(List()->model()->headerData(0, Qt::Horizontal).toString(), QString::fromUtf8("Όνομα"));
   EXPECT_EQ(header->sectionResizeMode(0), QHeaderView::Fixed);
+  // Every button explains itself and can be reached with the keyboard.
+  for (QPushButton* button : window_->findChildren<QPushButton*>()) {
+    EXPECT_FALSE(button->toolTip().isEmpty()) << button->objectName().toStdString();
+    EXPECT_NE(button->focusPolicy() & Qt::TabFocus, 0) << button->objectName().toStdString();
+  }
 }
 
 TEST_F(MainWindowTest, LogsInAndListsTheFolderInServerOrder) {
