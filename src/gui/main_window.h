@@ -94,6 +94,13 @@ class MainWindow : public QWidget, public session::SessionUi {
   /// Whether the unload step has run.
   bool Unloaded() const { return unloaded_; }
 
+  /// A later start of the program found this one: the window it shows (the
+  /// progress window while a transfer hides the main window) is restored if
+  /// minimised and brought forward with the later start's activation token.
+  /// Where the desktop refuses to hand over the focus, the window asks for
+  /// attention instead (the task bar entry flashes).
+  void BringToFront(const std::string& activation_token);
+
   /// Answers the file dialogs instead of showing them (tests, benchmarks).
   using FileDialogHook =
       std::function<std::optional<std::string>(const session::FileDialogRequest&, bool save)>;

@@ -216,4 +216,17 @@ void MainWindow::dcbProxy_Click() {
   }
 }
 
+void MainWindow::BringToFront(const std::string& activation_token) {
+  if (logger_) logger_->WriteLog("Ειδοποίηση από νέα εκκίνηση", "IAppInstance_Notify", 2);
+  // Qt's Wayland support asks for the focus with this token at the next
+  // activation; on X11 the window manager decides on its own.
+  if (!activation_token.empty()) qputenv("XDG_ACTIVATION_TOKEN", activation_token.c_str());
+  QWidget* shown = progress_window_ && progress_window_->isVisible() ? progress_window_.data()
+                                                                     : static_cast<QWidget*>(this);
+  if (shown->isMinimized()) shown->showNormal();
+  shown->raise();
+  shown->activateWindow();
+  if (!shown->isActiveWindow()) QApplication::alert(shown);
+}
+
 }  // namespace gui

@@ -1,5 +1,13 @@
-// Vaultline_N1: the desktop program. Start-up makes the application, the one
-// event loop shared by the toolkit and the session core, and the main window.
+// Vaultline_N1: the desktop program. Start-up makes the application and the
+// one event loop shared by the toolkit and the session core, makes sure only
+// one copy runs per user session (a later start brings the running one
+// forward and ends), and then shows the main window, which does the rest.
+//
+// The command line reaches the program as argv: the shell has already removed
+// the quotes a user typed, so `Vaultline_N1 "/nolog"` arrives as /nolog. An
+// argument that still holds quote characters (`'"/nolog"'` in a shell, or a
+// desktop file's Exec line with escaped quotes) keeps them and does not count
+// as the option.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -8,11 +16,14 @@
 #include <QSocketNotifier>
 
 #include <csignal>
+#include <memory>
 #include <string>
 
+#include "app/app_instance.h"
 #include "app/command_line_parameters.h"
 #include "gui/main_window.h"
 #include "net/dispatch.h"
+#include "support/error.h"
 #include "ui/file_type_icons.h"
 #include "ui/qt_event_loop.h"
 #include "ui/translations.h"
@@ -57,6 +68,24 @@ int main(int argc, char** argv) {
 
   ui::QtEventLoop loop;
   net::SetEventLoop(&loop);
+
+  // Processes on this system never run code from data memory, and nothing of
+  // the program generates any: there is no execution policy to switch off.
+  //
+  // One copy per user session. The lock cannot be confused with this
+  // process's own window, so the title needs no change during the check.
+  gui::MainWindow* shown_window = nullptr;
+  auto listener = std::make_unique<app::AppInstanceListener>(
+      loop, [&shown_window](const std::string& activation_token) {
+        if (shown_window != nullptr) shown_window->BringToFront(activation_token);
+      });
+  try {
+    if (listener->CheckAlreadyRunning(VAULTLINE_APP_TITLE)) return 0;
+  } catch (const support::Error&) {
+    // Without a usable runtime folder the program still runs; a second copy
+    // is a smaller harm than none.
+  }
+
   gui::MainWindowOptions options;
   options.logging = !params.ParamExists("/nolog");
   options.program_dir = QCoreApplication::applicationDirPath().toStdString();
@@ -64,6 +93,7 @@ int main(int argc, char** argv) {
   options.version_text = VAULTLINE_VERSION_TEXT;
   options.help_url = HelpUrl();
   gui::MainWindow window(loop, options);
+  shown_window = &window;
 
   if (::pipe2(g_signal_pipe, O_CLOEXEC | O_NONBLOCK) == 0) {
     auto* notifier = new QSocketNotifier(g_signal_pipe[0], QSocketNotifier::Read, &app);
@@ -87,5 +117,8 @@ int main(int argc, char** argv) {
 
   window.show();
   const int code = QApplication::exec();
+  shown_window = nullptr;
+  // The lock is held until the window has unloaded.
+  listener.reset();
   return code;
 }
