@@ -79,6 +79,23 @@ int main(int argc, char** argv) {
       loop, [&shown_window](const std::string& activation_token) {
         if (shown_window != nullptr) shown_window->BringToFront(activation_token);
       });
+  // SIGTERM and SIGINT from here on wait in the pipe until the loop runs,
+  // and then end the program through the window's unload step.
+  if (::pipe2(g_signal_pipe, O_CLOEXEC | O_NONBLOCK) == 0) {
+    auto* notifier = new QSocketNotifier(g_signal_pipe[0], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, [&shown_window] {
+      char buffer[16];
+      while (::read(g_signal_pipe[0], buffer, sizeof buffer) > 0) {
+      }
+      if (shown_window != nullptr) shown_window->Shutdown();
+    });
+    struct sigaction action {};
+    action.sa_handler = OnTerminate;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+  }
   try {
     if (listener->CheckAlreadyRunning(VAULTLINE_APP_TITLE)) return 0;
   } catch (const support::Error&) {
@@ -95,21 +112,6 @@ int main(int argc, char** argv) {
   gui::MainWindow window(loop, options);
   shown_window = &window;
 
-  if (::pipe2(g_signal_pipe, O_CLOEXEC | O_NONBLOCK) == 0) {
-    auto* notifier = new QSocketNotifier(g_signal_pipe[0], QSocketNotifier::Read, &app);
-    QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window] {
-      char buffer[16];
-      while (::read(g_signal_pipe[0], buffer, sizeof buffer) > 0) {
-      }
-      window.Shutdown();
-    });
-    struct sigaction action {};
-    action.sa_handler = OnTerminate;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
-  }
   std::signal(SIGPIPE, SIG_IGN);
   // The desktop's logout ends the program through the whole unload step.
   QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,

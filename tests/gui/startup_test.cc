@@ -74,7 +74,7 @@ class StartupTest : public ::testing::Test {
     }
   }
 
-  pid_t Start() {
+  pid_t Start(std::vector<std::string> args = {}) {
     std::vector<std::string> env = {
         "QT_QPA_PLATFORM=offscreen",
         "XDG_RUNTIME_DIR=" + (folder_.Path() / "runtime").string(),
@@ -93,9 +93,13 @@ class StartupTest : public ::testing::Test {
     for (std::string& e : env) envp.push_back(e.data());
     envp.push_back(nullptr);
     std::string path = program_.string();
-    char* argv[] = {path.data(), nullptr};
+    std::vector<char*> argv = {path.data()};
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
     pid_t pid = -1;
-    if (::posix_spawn(&pid, path.c_str(), nullptr, nullptr, argv, envp.data()) != 0) return -1;
+    if (::posix_spawn(&pid, path.c_str(), nullptr, nullptr, argv.data(), envp.data()) != 0) {
+      return -1;
+    }
     running_.push_back(pid);
     return pid;
   }
@@ -162,6 +166,30 @@ TEST_F(StartupTest, AStartAfterAKilledInstanceRuns) {
   const pid_t later = Start();
   EXPECT_EQ(WaitExit(later), 0);
   EXPECT_TRUE(Alive(next));
+}
+
+TEST_F(StartupTest, NoLogInAnyLetterCaseAndWithAValueWritesNoLog) {
+  const auto log_count = [this] {
+    int logs = 0;
+    for (const auto& entry : fs::directory_iterator(folder_.Path())) {
+      logs += entry.path().extension() == ".log" ? 1 : 0;
+    }
+    return logs;
+  };
+  for (const char* option : {"/nolog", "/NoLog", "/NOLOG=1"}) {
+    const pid_t pid = Start({"--first", option});
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(Eventually([&] { return fs::exists(Socket()); })) << option;
+    ::kill(pid, SIGTERM);
+    EXPECT_EQ(WaitExit(pid), 0) << option;
+    EXPECT_EQ(log_count(), 0) << option;
+  }
+  // The option in quotes is another parameter: the log is written.
+  const pid_t pid = Start({"\"/nolog\""});
+  ASSERT_GT(pid, 0);
+  ASSERT_TRUE(Eventually([&] { return log_count() == 1; }));
+  ::kill(pid, SIGTERM);
+  EXPECT_EQ(WaitExit(pid), 0);
 }
 
 }  // namespace
