@@ -51,6 +51,15 @@ std::string Logs(const fs::path& folder) {
   return all;
 }
 
+/// How many log files `folder` holds.
+int LogCount(const fs::path& folder) {
+  int logs = 0;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    logs += entry.path().extension() == ".log" ? 1 : 0;
+  }
+  return logs;
+}
+
 /// A copy of the program in a scratch folder (its log is written next to
 /// it), its settings and runtime folder scratch too.
 class StartupTest : public ::testing::Test {
@@ -136,11 +145,7 @@ TEST_F(StartupTest, ALaterStartHandsOverToTheRunningOneAndEnds) {
     return Logs(folder_.Path()).find("IAppInstance_Notify") != std::string::npos;
   })) << "the first instance was told";
   // The second start wrote no log of its own: it ended before any window.
-  int logs = 0;
-  for (const auto& entry : fs::directory_iterator(folder_.Path())) {
-    logs += entry.path().extension() == ".log" ? 1 : 0;
-  }
-  EXPECT_EQ(logs, 1);
+  EXPECT_EQ(LogCount(folder_.Path()), 1);
 
   // SIGTERM ends the first through its unload step.
   ASSERT_EQ(::kill(first, SIGTERM), 0);
@@ -169,13 +174,7 @@ TEST_F(StartupTest, AStartAfterAKilledInstanceRuns) {
 }
 
 TEST_F(StartupTest, NoLogInAnyLetterCaseAndWithAValueWritesNoLog) {
-  const auto log_count = [this] {
-    int logs = 0;
-    for (const auto& entry : fs::directory_iterator(folder_.Path())) {
-      logs += entry.path().extension() == ".log" ? 1 : 0;
-    }
-    return logs;
-  };
+  const auto log_count = [this] { return LogCount(folder_.Path()); };
   for (const char* option : {"/nolog", "/NoLog", "/NOLOG=1"}) {
     const pid_t pid = Start({"--first", option});
     ASSERT_GT(pid, 0);
