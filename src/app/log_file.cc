@@ -1,6 +1,7 @@
 #include "app/log_file.h"
 
 #include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -11,10 +12,25 @@
 namespace app {
 namespace {
 
-std::string Number(int value, int digits) {
+// Appends `value` with at least `digits` digits, zero-padded as "%0*d" pads.
+// Lists format a date per row, so this avoids printf and temporaries.
+void AppendNumber(std::string& out, int value, int digits) {
   char buf[16];
-  std::snprintf(buf, sizeof buf, "%0*d", digits, value);
-  return buf;
+  const auto end = std::to_chars(buf, buf + sizeof buf, value).ptr;
+  const auto length = static_cast<int>(end - buf);
+  const char* from = buf;
+  if (value < 0) {  // the sign counts towards the width and comes first
+    out.push_back('-');
+    ++from;
+  }
+  if (length < digits) out.append(static_cast<std::size_t>(digits - length), '0');
+  out.append(from, static_cast<std::size_t>(end - from));
+}
+
+std::string Number(int value, int digits) {
+  std::string out;
+  AppendNumber(out, value, digits);
+  return out;
 }
 
 }  // namespace
@@ -29,6 +45,7 @@ LocalTime LocalNow() {
 
 std::string FormatLogTime(std::string_view format, const LocalTime& t) {
   std::string out;
+  out.reserve(format.size() + 8);
   std::size_t i = 0;
   while (i < format.size()) {
     const char c = format[i];
@@ -55,13 +72,13 @@ std::string FormatLogTime(std::string_view format, const LocalTime& t) {
         break;
     }
     if (c == 'y' && run >= 4) {
-      out += Number(t.year, 4);
+      AppendNumber(out, t.year, 4);
       run = 4;
     } else if (c == 'y') {
-      out += Number(t.year % 100, 2);
+      AppendNumber(out, t.year % 100, 2);
       run = std::min<std::size_t>(run, 2);
     } else if (value >= 0) {
-      out += Number(value, run >= 2 ? 2 : 1);
+      AppendNumber(out, value, run >= 2 ? 2 : 1);
       run = std::min<std::size_t>(run, 2);
     } else {
       out.append(format.substr(i, run));

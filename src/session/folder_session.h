@@ -208,8 +208,8 @@ class FolderSession {
   void SetUploadControls(bool enable);
   void UpdateUsageDisplay();
   void ShowUsagePie(bool show);
-  void AddListItem(const std::string& name, const std::string& size_text,
-                   const std::string& modified_text, const std::string& extension, bool is_folder);
+  void AddListItem(std::string name, std::string size_text, std::string modified_text,
+                   std::string_view extension, bool is_folder);
   void RemoveListItem(int position);
   void OnNewDirOk();
   void OnRenameOk();

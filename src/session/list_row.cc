@@ -53,6 +53,13 @@ std::optional<ListRow> ParseListRow(std::string_view wire) {
 std::optional<std::vector<ListRow>> ParseListRows(std::string_view wire) {
   std::vector<ListRow> rows;
   if (wire.empty()) return rows;
+  // One pass to size the vector: rows are moved, never copied, while it fills.
+  std::size_t count = 1;
+  for (std::size_t at = wire.find("\r\n"); at != std::string_view::npos;
+       at = wire.find("\r\n", at + 2)) {
+    ++count;
+  }
+  rows.reserve(count);
   std::size_t start = 0;
   while (true) {
     const auto end = wire.find("\r\n", start);

@@ -10,7 +10,9 @@ void FolderLinkMap::Set(std::string_view name, std::string target) {
 
 bool FolderLinkMap::Exists(std::string_view name) const {
   if (map_.empty()) return false;  // the common case: no folding needed
-  return map_.count(support::FoldCase(name)) != 0;
+  // Asked once per row of every list: fold into a kept buffer.
+  support::FoldCaseTo(name, folded_);
+  return map_.count(folded_) != 0;
 }
 
 std::string FolderLinkMap::Target(std::string_view name) const {

@@ -20,6 +20,7 @@ class FolderLinkMap {
 
  private:
   std::map<std::string, std::string> map_;  // key: folded name
+  mutable std::string folded_;              // scratch of Exists
 };
 
 /// Where the user stands on the server.

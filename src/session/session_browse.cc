@@ -17,17 +17,15 @@ const ListItemView* FolderSession::SelectedItem() const {
   return &view_.rows[static_cast<std::size_t>(row)];
 }
 
-void FolderSession::AddListItem(const std::string& name, const std::string& size_text,
-                                const std::string& modified_text, const std::string& extension,
-                                bool is_folder) {
-  ListItemView item;
-  item.name = name;
-  item.size_text = size_text;
-  item.modified_text = modified_text;
+void FolderSession::AddListItem(std::string name, std::string size_text, std::string modified_text,
+                                std::string_view extension, bool is_folder) {
+  ListItemView& item = view_.rows.emplace_back();
+  item.blue = location_.InLink() || location_.links.Exists(name);
+  item.name = std::move(name);
+  item.size_text = std::move(size_text);
+  item.modified_text = std::move(modified_text);
   item.icon_key = IconKey(extension);
   item.is_folder = is_folder;
-  item.blue = location_.InLink() || location_.links.Exists(name);
-  view_.rows.push_back(std::move(item));
 }
 
 void FolderSession::RemoveListItem(int position) {
@@ -74,16 +72,15 @@ void FolderSession::OnList(std::string_view arguments) {
     if (row.IsFolder()) {
       if (!row.link_target.empty()) location_.links.Set(row.name, row.link_target);
       row_stamps_.emplace_back();
-      AddListItem(row.name, {}, {}, ".", true);
+      AddListItem(std::move(row.name), {}, {}, ".", true);
     } else {
       const std::string extension = FileExtension(row.name);
-      const std::string size_text =
-          speed_calc_.FormatSizeUnit(static_cast<double>(row.size), 1, false);
+      std::string size_text = speed_calc_.FormatSizeUnit(static_cast<double>(row.size), 1, false);
       // A stamp that is not a usable date shows no date, and is not kept:
       // the download of the row then leaves the local file's time alone.
-      const std::string modified = FormatListDate(row.stamp);
-      row_stamps_.push_back(modified.empty() ? std::string() : row.stamp);
-      AddListItem(row.name, size_text, modified, extension, false);
+      std::string modified = FormatListDate(row.stamp);
+      row_stamps_.push_back(modified.empty() ? std::string() : std::move(row.stamp));
+      AddListItem(std::move(row.name), std::move(size_text), std::move(modified), extension, false);
     }
   }
   RowsChanged(RowsChange::Kind::kReset, 0, static_cast<int>(view_.rows.size()));

@@ -102,7 +102,10 @@ void FolderSession::ReportMalformed(const std::string& description) {
 }
 
 void FolderSession::DispatchFrame(std::string_view payload) {
-  log_.WriteLog(support::Cp1253ToUtf8(payload), "smClient_DataArrival", 2);
+  // The whole message is logged at level 2 only; a LIST reply can hold
+  // megabytes, so it is not converted for a lower level.
+  if (log_.DebugLevel() >= 2)
+    log_.WriteLog(support::Cp1253ToUtf8(payload), "smClient_DataArrival", 2);
   const Payload p = SplitPayload(payload);
   const std::string_view kw = p.keyword;
   log_.WriteLog(support::Cp1253ToUtf8(kw), "smClient_DataArrival", 1);

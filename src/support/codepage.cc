@@ -36,6 +36,33 @@ struct ReverseTable {
   }
 };
 
+// The UTF-8 form of each upper-half byte (2 or 3 bytes, all in the BMP).
+struct Utf8Table {
+  struct Entry {
+    char bytes[3];
+    std::uint8_t size;
+  };
+  std::array<Entry, 128> entry{};
+  constexpr Utf8Table() {
+    for (std::size_t i = 0; i < kHighHalf.size(); ++i) {
+      const char32_t cp = kHighHalf[i];
+      Entry& e = entry[i];
+      if (cp < 0x800) {
+        e.bytes[0] = static_cast<char>(0xC0 | (cp >> 6));
+        e.bytes[1] = static_cast<char>(0x80 | (cp & 0x3F));
+        e.size = 2;
+      } else {
+        e.bytes[0] = static_cast<char>(0xE0 | (cp >> 12));
+        e.bytes[1] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        e.bytes[2] = static_cast<char>(0x80 | (cp & 0x3F));
+        e.size = 3;
+      }
+    }
+  }
+};
+
+constexpr Utf8Table kUtf8High;
+
 const ReverseTable& Reverse() {
   static const ReverseTable table;
   return table;
@@ -58,13 +85,16 @@ std::optional<std::uint8_t> CodePointToCp1253(char32_t code_point) {
 std::string Cp1253ToUtf8(std::string_view bytes) {
   std::string out;
   out.reserve(bytes.size() + bytes.size() / 2);
-  for (char c : bytes) {
-    const auto b = static_cast<std::uint8_t>(c);
-    if (b < 0x80) {
-      out.push_back(c);
-    } else {
-      AppendUtf8(out, kHighHalf[b - 0x80]);
-    }
+  // Runs of ASCII are copied whole; list replies and logs are mostly ASCII.
+  std::size_t pos = 0;
+  while (pos < bytes.size()) {
+    std::size_t run = pos;
+    while (run < bytes.size() && static_cast<std::uint8_t>(bytes[run]) < 0x80) ++run;
+    out.append(bytes.data() + pos, run - pos);
+    if (run == bytes.size()) break;
+    const auto& e = kUtf8High.entry[static_cast<std::uint8_t>(bytes[run]) - 0x80];
+    out.append(e.bytes, e.size);
+    pos = run + 1;
   }
   return out;
 }

@@ -1,5 +1,6 @@
 #include "support/text.h"
 
+#include <charconv>
 #include <clocale>
 #include <cmath>
 #include <cstdio>
@@ -98,18 +99,33 @@ char32_t FoldCodePoint(char32_t cp) {
 
 std::string FoldCase(std::string_view utf8) {
   std::string out;
+  FoldCaseTo(utf8, out);
+  return out;
+}
+
+void FoldCaseTo(std::string_view utf8, std::string& out) {
+  out.clear();
   out.reserve(utf8.size());
   std::size_t pos = 0;
   while (pos < utf8.size()) {
     const auto b = static_cast<unsigned char>(utf8[pos]);
     if (b < 0x80) {
-      out.push_back(static_cast<char>(FoldCodePoint(b)));
+      out.push_back(static_cast<char>(b >= 'A' && b <= 'Z' ? b + 0x20 : b));
       ++pos;
+      continue;
+    }
+    // Two-byte sequences (Greek, Latin-1) fold to two-byte sequences.
+    if (b >= 0xC2 && b <= 0xDF && pos + 1 < utf8.size() &&
+        (static_cast<unsigned char>(utf8[pos + 1]) & 0xC0) == 0x80) {
+      const char32_t cp = FoldCodePoint(static_cast<char32_t>(
+          ((b & 0x1F) << 6) | (static_cast<unsigned char>(utf8[pos + 1]) & 0x3F)));
+      out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+      pos += 2;
       continue;
     }
     AppendUtf8(out, FoldCodePoint(NextCodePoint(utf8, pos)));
   }
-  return out;
 }
 
 bool EqualsIgnoreCase(std::string_view a, std::string_view b) { return FoldCase(a) == FoldCase(b); }
@@ -167,20 +183,27 @@ std::string ReplacePoint(std::string text) {
 std::string FormatFixed(double value, int decimals) {
   if (decimals < 0) decimals = 0;
   if (decimals > 15) decimals = 15;
+  // The exact decimal expansion rounded to `decimals` places, as "%.*f"
+  // gives it, without the locale-aware printf machinery.
   char buf[512];
-  std::snprintf(buf, sizeof buf, "%.*f", decimals, value);
-  return ReplacePoint(buf);
+  const auto result =
+      std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, decimals);
+  return ReplacePoint(std::string(buf, result.ptr));
 }
 
 std::string FormatShortest(double value, int max_decimals) {
-  std::string text = FormatFixed(value, max_decimals);
-  const auto sep = text.find(DecimalSeparator());
-  if (max_decimals > 0 && sep != std::string::npos) {
-    while (!text.empty() && text.back() == '0') text.pop_back();
-    if (!text.empty() && text.back() == DecimalSeparator()) text.pop_back();
+  if (max_decimals < 0) max_decimals = 0;
+  if (max_decimals > 15) max_decimals = 15;
+  char buf[512];
+  const auto result =
+      std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, max_decimals);
+  std::string_view text(buf, static_cast<std::size_t>(result.ptr - buf));
+  if (max_decimals > 0 && text.find('.') != std::string_view::npos) {
+    while (!text.empty() && text.back() == '0') text.remove_suffix(1);
+    if (!text.empty() && text.back() == '.') text.remove_suffix(1);
   }
-  if (text == "-0") text = "0";
-  return text;
+  if (text == "-0") return "0";
+  return ReplacePoint(std::string(text));
 }
 
 }  // namespace support

@@ -33,6 +33,8 @@ std::vector<std::string> Split(std::string_view text, std::string_view separator
 /// Greek capitals (accented and with dialytika included) become small letters,
 /// and final sigma folds to sigma. Other text is unchanged.
 std::string FoldCase(std::string_view utf8);
+/// FoldCase into `out` (replacing its contents), reusing its storage.
+void FoldCaseTo(std::string_view utf8, std::string& out);
 /// True when two UTF-8 texts are equal ignoring letter case (FoldCase).
 bool EqualsIgnoreCase(std::string_view a, std::string_view b);
 

@@ -44,6 +44,19 @@ TEST(CaseFolding, AsciiAndGreekIncludingAccentsAndFinalSigma) {
   EXPECT_FALSE(EqualsIgnoreCase("a", "ab"));
 }
 
+TEST(CaseFolding, ExactBytesAcrossSequenceLengths) {
+  // Latin-1 capitals and the multiplication sign, Greek with accents, a
+  // three-byte character, a lone lead byte and a truncated sequence.
+  EXPECT_EQ(FoldCase("\u00C0\u00D7\u00DE\u00DF"), "\u00E0\u00D7\u00FE\u00DF");
+  EXPECT_EQ(FoldCase("\u0386\u038F\u03AB\u03A2x"), "\u03AC\u03CE\u03CB\u03A2x");
+  EXPECT_EQ(FoldCase("A\u20ACB"), "a\u20ACb");
+  EXPECT_EQ(FoldCase("\xC3(Z"), "\uFFFD(z");
+  EXPECT_EQ(FoldCase("Z\xCE"), "z\uFFFD");
+  std::string reused = "stale contents";
+  FoldCaseTo("\u0391B", reused);
+  EXPECT_EQ(reused, "\u03B1b");
+}
+
 TEST(Numbers, NonNegativeDecimalOnly) {
   EXPECT_EQ(ParseNonNegative("0"), 0);
   EXPECT_EQ(ParseNonNegative("5368709120"), 5368709120LL);
