@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <utility>
@@ -43,6 +44,21 @@ std::string Escaped(std::string_view name) {
     out = out.substr(0, kMaxPlainName - 17) + hashed;
   }
   return out;
+}
+
+// The login session, as far as names go: the user's runtime folder, which the
+// single-instance lock uses too. Every program of one session sees the same
+// $XDG_RUNTIME_DIR, so they agree on the tag; "0" without one.
+std::string SessionTag() {
+  const char* dir = std::getenv("XDG_RUNTIME_DIR");
+  if (dir == nullptr || *dir == '\0') return "0";
+  std::uint32_t hash = 0x811c9dc5U;  // FNV-1a, 32 bits
+  for (const char* c = dir; *c != '\0'; ++c) {
+    hash = (hash ^ static_cast<unsigned char>(*c)) * 0x01000193U;
+  }
+  char tag[12];
+  std::snprintf(tag, sizeof tag, "%08x", hash);
+  return tag;
 }
 
 bool SizeFitsFile(std::size_t size) {
@@ -83,7 +99,7 @@ SharedMemory& SharedMemory::operator=(SharedMemory&& other) noexcept {
 
 std::string SharedMemory::PosixName(std::string_view name, bool global) {
   if (global) return "/global." + Escaped(name);
-  return "/local." + std::to_string(::geteuid()) + "." + Escaped(name);
+  return "/local." + std::to_string(::geteuid()) + "." + SessionTag() + "." + Escaped(name);
 }
 
 void SharedMemory::Validate(std::string_view name, std::size_t size, const char* member) {

@@ -11,18 +11,18 @@ namespace app {
 /// memory (shm_open, ftruncate, mmap).
 ///
 /// Names live in one of two namespaces. "Local" (the default) holds one set
-/// of names per user: `name` becomes the object "/local.<uid>.<name>"; the
-/// user's desktop sessions share it, which is what a per-session namespace
-/// gives here, since every session of one user runs with the same uid.
-/// "Global" (`global`) holds one set per machine: "/global.<name>". The two
-/// prefixes differ in their first letter, so no Local name can ever meet a
-/// Global one. In `name`, letters, digits, ".", "_" and "-" stand for
-/// themselves and every other byte becomes "%" and two hexadecimal digits, so
-/// any name is a single file under /dev/shm.
+/// of names per login session: `name` becomes the object
+/// "/local.<uid>.<session>.<name>", where <session> is a hash of the user's
+/// runtime folder ($XDG_RUNTIME_DIR, "0" without one), the folder that also
+/// scopes the program's single-instance lock. "Global" (`global`) holds one
+/// set per machine: "/global.<name>". The two prefixes differ in their first
+/// letter, so no Local name can ever meet a Global one. In `name`, letters,
+/// digits, ".", "_" and "-" stand for themselves and every other byte becomes
+/// "%" and two hexadecimal digits, so any name is a single file under /dev/shm.
 ///
 /// Objects are created with mode 0600 in both namespaces: only their owner
-/// (and the administrator) may open them, as a named object gets by default
-/// on the system this design comes from. Global only widens who may find the
+/// (and the administrator) may open them: the record carries a password.
+/// Global only widens who may find the
 /// name, not who may read it. An existing object that another user owns is
 /// refused by `Create` in both namespaces (its owner could read what we
 /// write), and by `OpenExisting` in the Local namespace (it is not ours, so it

@@ -17,6 +17,7 @@ class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
+class QTimer;
 class QTreeView;
 #include <QDialog>
 
@@ -62,6 +63,9 @@ struct MainWindowOptions {
   std::string version_text;
   /// The address `lnkHelp` opens.
   std::string help_url;
+  /// The name of the credential hand-over record another program may have
+  /// left (app::kHandoverRecordName for the program); empty: none is read.
+  std::string handover_record;
 };
 
 /// `frmPF`, the program's main window and the composition root of the desktop
@@ -167,6 +171,11 @@ class MainWindow : public QWidget, public session::SessionUi {
   std::unique_ptr<ui::TaskbarProgress> taskbar_;
   std::unique_ptr<ui::CompletionSound> sound_;
   bool unloaded_ = false;
+  /// The credentials came through the hand-over record: the boxes are locked,
+  /// the connection starts by itself, and nothing of the login is saved.
+  bool auto_connect_ = false;
+  /// One shot, 1 ms after the load: presses Connect with handed-over credentials.
+  QTimer* tmrAdminAutoConnect_ = nullptr;
   /// Dialogs of the session's open right now (nested loops).
   int modal_depth_ = 0;
   FileDialogHook file_dialog_hook_;

@@ -8,10 +8,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QTimer>
 #include <QTreeView>
 #include <QUrl>
 
 #include "app/app_setting.h"
+#include "app/crash_report.h"
+#include "app/handover_record.h"
 #include "app/log_file.h"
 #include "app/logger.h"
 #include "gui/art_images.h"
@@ -65,6 +68,8 @@ void MainWindow::Load() {
   } else {
     logger_ = std::make_unique<app::Logger>();
   }
+  // The last-chance report goes to this log too (nothing when logging is off).
+  app::SetCrashLogPath(logger_->Log() ? logger_->Log()->CurrentFile() : std::string());
   logger_->SetErrorBox([this](const std::string& text) {
     ShowMessage(text, session::MessageIcon::kCritical, session::MessageButtons::kOk, {});
   });
@@ -80,10 +85,19 @@ void MainWindow::Load() {
   CreateControls();
   LayoutControls();
 
-  // 7-11. Every setting in its order (the hand-over is the start-up's).
-  settings_ = app::LoadSettings(*store_, false);
+  // 7-11. Every setting in its order. The hand-over record (8) is taken
+  // first: reading the settings does not touch it, and with credentials in it
+  // the remembered login (9) is not read at all. A record with a blank ID is
+  // left as it is and changes nothing.
+  std::optional<app::HandoverCredentials> handed_over;
+  if (!options_.handover_record.empty()) {
+    handed_over = app::TakeHandover(/*global=*/false, options_.handover_record);
+  }
+  auto_connect_ = handed_over.has_value();
+  settings_ = app::LoadSettings(*store_, auto_connect_);
   logger_->SetDebugLevel(settings_.debug);
-  const bool remembered = !settings_.user_id.empty() && settings_.password.has_value();
+  const bool remembered =
+      !auto_connect_ && !settings_.user_id.empty() && settings_.password.has_value();
   chkSaveLogin_->setChecked(remembered);
 
   // 12. The flat button look.
@@ -125,6 +139,7 @@ void MainWindow::Load() {
   config.chunk_size = settings_.chunk_size;
   config.progress_refresh_rate = settings_.progress_refresh_rate;
   config.client_version = options_.version_text;
+  config.auto_connect = auto_connect_;
   // A socket error its handler chose to show appears as a centred box.
   net::SetErrorDisplayHook([this](const std::string& text, const std::string& title) {
     ShowMessage(text, session::MessageIcon::kCritical, session::MessageButtons::kOk, title);
@@ -153,9 +168,22 @@ void MainWindow::Load() {
           });
   ConnectControls();
 
-  // The remembered login.
-  if (!settings_.user_id.empty()) session_->SetIdText(settings_.user_id);
-  if (remembered) session_->SetPasswordText(*settings_.password);
+  // 9-10. The handed-over login, or the remembered one.
+  if (auto_connect_) {
+    session_->SetIdText(handed_over->user_id);
+    session_->SetPasswordText(handed_over->password);
+    tmrAdminAutoConnect_ = new QTimer(this);
+    tmrAdminAutoConnect_->setObjectName("tmrAdminAutoConnect");
+    tmrAdminAutoConnect_->setSingleShot(true);
+    tmrAdminAutoConnect_->setInterval(1);
+    connect(tmrAdminAutoConnect_, &QTimer::timeout, this, [this] {
+      if (session_ && !unloaded_) session_->dcbConnect_Click();
+    });
+    tmrAdminAutoConnect_->start();
+  } else {
+    if (!settings_.user_id.empty()) session_->SetIdText(settings_.user_id);
+    if (remembered) session_->SetPasswordText(*settings_.password);
+  }
 
   session_->SetViewObserver([this] { Render(); });
   Render();
@@ -187,7 +215,7 @@ void MainWindow::Unload() {
   exit.window_normal = !isMinimized() && !isMaximized() && !isFullScreen();
   exit.width = width();
   exit.height = height();
-  exit.credentials_handed_over = false;
+  exit.credentials_handed_over = auto_connect_;
   exit.save_login = chkSaveLogin_->isChecked();
   exit.user_id = last.txtID.text;
   exit.password = last.txtPassword.text;
@@ -206,6 +234,7 @@ void MainWindow::Unload() {
   logger_->WriteLog("Form_Unload finished", kUnload, 2);
   sound_.reset();
   session_log_.reset();
+  app::SetCrashLogPath(std::string());  // the log is closed: a later crash is not logged
   logger_->Close();
 }
 

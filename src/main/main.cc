@@ -21,6 +21,8 @@
 
 #include "app/app_instance.h"
 #include "app/command_line_parameters.h"
+#include "app/crash_report.h"
+#include "app/handover_record.h"
 #include "gui/main_window.h"
 #include "net/dispatch.h"
 #include "support/error.h"
@@ -103,12 +105,17 @@ int main(int argc, char** argv) {
     // is a smaller harm than none.
   }
 
+  // The last-chance report of a crash: from here on, a fatal signal or an
+  // escaping exception is logged and shown by vaultline-crash-report.
+  app::InstallCrashReport();
+
   gui::MainWindowOptions options;
   options.logging = !params.ParamExists("/nolog");
   options.program_dir = QCoreApplication::applicationDirPath().toStdString();
   options.parameters_host = VAULTLINE_PARAMETERS_HOST;
   options.version_text = VAULTLINE_VERSION_TEXT;
   options.help_url = HelpUrl();
+  options.handover_record = app::kHandoverRecordName;
   gui::MainWindow window(loop, options);
   shown_window = &window;
 

@@ -18,6 +18,7 @@
 #include <fstream>
 #include <initializer_list>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -217,14 +218,15 @@ class HandoverToolTest : public ::testing::Test {
 #ifndef VAULTLINE_HANDOVER_TOOL
     GTEST_SKIP() << "vaultline-handover is built with the desktop program only";
 #else
-    record_path_ = "/dev/shm" + SharedMemory::PosixName(kHandoverRecordName, false);
-    struct stat info {};
-    if (::stat(record_path_.c_str(), &info) == 0) {
-      GTEST_SKIP() << "a hand-over is in progress on this machine: " << record_path_;
-    }
     std::string pattern = (fs::temp_directory_path() / "vaultline-handover-XXXXXX").string();
     ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
     dir_ = pattern;
+    // A login session of its own (the tool inherits it), so the record is
+    // nobody else's, whatever else runs on this machine.
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (runtime != nullptr) saved_runtime_dir_ = runtime;
+    ::setenv("XDG_RUNTIME_DIR", dir_.c_str(), 1);
+    record_path_ = "/dev/shm" + SharedMemory::PosixName(kHandoverRecordName, false);
     program_ = WriteScript("program.sh",
                            "cp \"$RECORD\" \"$OUT/record\" || exit 3\n"
                            "printf '%s\\n' \"$@\" > \"$OUT/args\"\n"
@@ -233,6 +235,11 @@ class HandoverToolTest : public ::testing::Test {
   }
   void TearDown() override {
     if (!dir_.empty()) fs::remove_all(dir_);
+    if (saved_runtime_dir_) {
+      ::setenv("XDG_RUNTIME_DIR", saved_runtime_dir_->c_str(), 1);
+    } else {
+      ::unsetenv("XDG_RUNTIME_DIR");
+    }
   }
 
   std::string WriteScript(const std::string& name, const std::string& body) {
@@ -315,6 +322,7 @@ class HandoverToolTest : public ::testing::Test {
 
   std::string record_path_;
   std::string dir_;
+  std::optional<std::string> saved_runtime_dir_;
   std::string program_;
 };
 

@@ -11,6 +11,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <cstdlib>
 #include <limits>
 #include <string>
 #include <utility>
@@ -72,10 +73,34 @@ TEST_F(SharedMemoryTest, CreatedObjectIsSharedWithAnotherOpener) {
   EXPECT_EQ(Read(creator, 4, 60), "back") << "both views are one memory";
 }
 
+TEST_F(SharedMemoryTest, LocalNamesBelongToOneLoginSession) {
+  const char* saved = std::getenv("XDG_RUNTIME_DIR");
+  const std::string restore = saved ? saved : "";
+  ::setenv("XDG_RUNTIME_DIR", "/run/user/a-session", 1);
+  const std::string first = SharedMemory::PosixName(name_, false);
+  const std::string first_global = SharedMemory::PosixName(name_, true);
+  SharedMemory mine;
+  ASSERT_TRUE(mine.Create(name_, 8, false));
+  ::setenv("XDG_RUNTIME_DIR", "/run/user/another-session", 1);
+  const std::string second = SharedMemory::PosixName(name_, false);
+  SharedMemory other;
+  const bool seen_from_other_session = other.OpenExisting(name_, 8, true, false);
+  EXPECT_EQ(SharedMemory::PosixName(name_, true), first_global) << "one Global set per machine";
+  ::unsetenv("XDG_RUNTIME_DIR");
+  const std::string without = SharedMemory::PosixName(name_, false);
+  if (saved) {
+    ::setenv("XDG_RUNTIME_DIR", restore.c_str(), 1);
+  }
+  EXPECT_NE(first, second);
+  EXPECT_NE(first, without);
+  EXPECT_FALSE(seen_from_other_session);
+}
+
 TEST_F(SharedMemoryTest, LocalAndGlobalNamesDoNotMeet) {
   const std::string local_name = SharedMemory::PosixName(name_, false);
   const std::string global_name = SharedMemory::PosixName(name_, true);
-  EXPECT_EQ(local_name, "/local." + std::to_string(::geteuid()) + "." + name_);
+  EXPECT_EQ(local_name.rfind("/local." + std::to_string(::geteuid()) + ".", 0), 0u) << local_name;
+  EXPECT_EQ(local_name.substr(local_name.size() - name_.size() - 1), "." + name_);
   EXPECT_EQ(global_name, "/global." + name_);
   // A Local name spelling out the Global form still lands in the Local set.
   EXPECT_NE(SharedMemory::PosixName("global." + name_, false), global_name);

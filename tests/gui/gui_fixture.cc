@@ -149,6 +149,7 @@ void GuiTest::OpenWindow() {
   options.parameters_port = server_->HttpPort();
   options.version_text = "1.05.3";
   options.help_url = "http://127.0.0.1:1/manual.pdf";
+  options.handover_record = handover_record_;
   window_ = std::make_unique<gui::MainWindow>(*loop_, options);
   window_->show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));

@@ -104,6 +104,8 @@ class GuiTest : public ::testing::Test {
     ui::MessageButtons buttons;
   };
   std::vector<Shown> messages_;
+  /// The hand-over record `OpenWindow` reads; none when empty.
+  std::string handover_record_;
   /// Answers of the next message boxes; OK / No / Cancel when empty.
   std::vector<ui::MessageAnswer> answers_;
 

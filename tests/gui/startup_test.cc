@@ -7,15 +7,20 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "app/app_setting.h"
+#include "app/handover_record.h"
 #include "app/settings.h"
+#include "app/shared_memory.h"
+#include "cli/process.h"
 #include "gui_fixture.h"
 #include "support/codepage.h"
 
@@ -77,19 +82,31 @@ class StartupTest : public ::testing::Test {
     ::unsetenv("QUARRYTAB_HIVE_DIR");
   }
   void TearDown() override {
-    for (const pid_t pid : running_) {
-      ::kill(pid, SIGKILL);
-      ::waitpid(pid, nullptr, 0);
+    // SIGTERM first: the hand-over tool passes it on to the program it started.
+    for (const pid_t pid : std::vector<pid_t>(running_)) {
+      ::kill(pid, SIGTERM);
+      if (WaitExit(pid, 5s) < 0) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+      }
     }
   }
 
-  pid_t Start(std::vector<std::string> args = {}) {
-    std::vector<std::string> env = {
-        "QT_QPA_PLATFORM=offscreen",
-        "XDG_RUNTIME_DIR=" + (folder_.Path() / "runtime").string(),
-        "QUARRYTAB_HIVE_DIR=" + (folder_.Path() / "hive").string(),
-        "HOME=" + folder_.Path().string(),
-    };
+  pid_t Start(std::vector<std::string> args = {}) { return Spawn(program_.string(), args); }
+
+  /// `path` with `args`, in the program's scratch environment (`extra_env`
+  /// added); its pid, or -1.
+  pid_t Spawn(const std::string& binary, std::vector<std::string> args,
+              std::vector<std::string> extra_env = {}) {
+    std::vector<std::string> env = std::move(extra_env);
+    for (std::string entry : std::initializer_list<std::string>{
+             "QT_QPA_PLATFORM=offscreen",
+             "XDG_RUNTIME_DIR=" + (folder_.Path() / "runtime").string(),
+             "QUARRYTAB_HIVE_DIR=" + (folder_.Path() / "hive").string(),
+             "HOME=" + folder_.Path().string(),
+         }) {
+      env.push_back(std::move(entry));
+    }
     for (char** e = environ; *e != nullptr; ++e) {
       const std::string entry = *e;
       if (entry.rfind("PATH=", 0) == 0 || entry.rfind("LD_LIBRARY_PATH=", 0) == 0 ||
@@ -101,7 +118,7 @@ class StartupTest : public ::testing::Test {
     std::vector<char*> envp;
     for (std::string& e : env) envp.push_back(e.data());
     envp.push_back(nullptr);
-    std::string path = program_.string();
+    std::string path = binary;
     std::vector<char*> argv = {path.data()};
     for (std::string& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
@@ -123,6 +140,20 @@ class StartupTest : public ::testing::Test {
   }
 
   bool Alive(pid_t pid) { return ::waitpid(pid, nullptr, WNOHANG) == 0; }
+
+  /// The hand-over record's file as the program's session names it.
+  std::string RecordFile() const {
+    const char* saved = std::getenv("XDG_RUNTIME_DIR");
+    const std::string restore = saved ? saved : "";
+    ::setenv("XDG_RUNTIME_DIR", (folder_.Path() / "runtime").c_str(), 1);
+    const std::string name = app::SharedMemory::PosixName(app::kHandoverRecordName, false);
+    if (saved) {
+      ::setenv("XDG_RUNTIME_DIR", restore.c_str(), 1);
+    } else {
+      ::unsetenv("XDG_RUNTIME_DIR");
+    }
+    return "/dev/shm" + name;
+  }
 
   fs::path Socket() const { return folder_.Path() / "runtime" / "Vaultline.sock"; }
 
@@ -189,6 +220,55 @@ TEST_F(StartupTest, NoLogInAnyLetterCaseAndWithAValueWritesNoLog) {
   ASSERT_TRUE(Eventually([&] { return log_count() == 1; }));
   ::kill(pid, SIGTERM);
   EXPECT_EQ(WaitExit(pid), 0);
+}
+
+TEST_F(StartupTest, HandOverToolStartsTheProgramLoggedInAndLeavesTheSettingsAlone) {
+  cli::testing::DemoServer server;
+  ASSERT_TRUE(server.Started());
+  ::setenv("QUARRYTAB_HIVE_DIR", (folder_.Path() / "hive").c_str(), 1);
+  {
+    app::AppSetting store;
+    store.SetAppSettingTitle(app::kSettingsTitle);
+    store.SaveAppSettingString("", "PFServer", "127.0.0.1");
+    store.SaveAppSettingNumber("", "PFPort", server.Port());
+    app::ExitSettings remembered;
+    remembered.save_login = true;
+    remembered.user_id = "olduser";
+    remembered.password = "oldpw";
+    app::SaveSettingsAtExit(store, remembered);
+  }
+  ::unsetenv("QUARRYTAB_HIVE_DIR");
+
+  // The password through standard input is the tool's other way; the
+  // argument is enough here.
+  const pid_t tool =
+      Spawn(VAULTLINE_HANDOVER_TOOL, {"demo", "demo"}, {"VAULTLINE_PROGRAM=" + program_.string()});
+  ASSERT_GT(tool, 0);
+  ASSERT_TRUE(Eventually([&] {
+    return Logs(folder_.Path()).find("smClient_DataArrival->LOGINOK") != std::string::npos;
+  })) << "the program did not log in by itself:\n"
+      << Logs(folder_.Path());
+  // Read at load and blanked: the record cannot be used twice.
+  {
+    std::ifstream in(RecordFile(), std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    EXPECT_EQ(bytes.str(), app::BlankHandoverRecord());
+  }
+
+  // Stopping the tool stops the program through its unload step.
+  ASSERT_EQ(::kill(tool, SIGTERM), 0);
+  EXPECT_EQ(WaitExit(tool), 0);
+  EXPECT_NE(Logs(folder_.Path()).find("Κλείσιμο εφαρμογής."), std::string::npos);
+  EXPECT_FALSE(fs::exists(RecordFile())) << "the tool removes its record";
+  ::setenv("QUARRYTAB_HIVE_DIR", (folder_.Path() / "hive").c_str(), 1);
+  app::AppSetting store;
+  store.SetAppSettingTitle(app::kSettingsTitle);
+  const app::Settings after = app::LoadSettings(store, false);
+  ::unsetenv("QUARRYTAB_HIVE_DIR");
+  EXPECT_EQ(after.user_id, "olduser");
+  ASSERT_TRUE(after.password.has_value());
+  EXPECT_EQ(*after.password, "oldpw");
 }
 
 }  // namespace
