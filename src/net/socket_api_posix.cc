@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -45,11 +44,6 @@ int CreateSocket(SocketKind kind, int* fd) {
     // Windows the option means something else: a Win32 backend must not copy it.)
     const int on = 1;
     setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    // Every message of the folder protocol is one write that waits for its
-    // answer; with Nagle's algorithm a request written right after one that
-    // gets no reply (PCINFO, then DOWNLOAD) waits for the peer's delayed ACK,
-    // about 40 ms on Linux.
-    setsockopt(s, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
   }
   *fd = s;
   return 0;
@@ -82,9 +76,6 @@ int Accept(int fd, int* accepted, Endpoint* peer) {
   socklen_t len = sizeof sa;
   const int s = accept4(fd, reinterpret_cast<sockaddr*>(&sa), &len, SOCK_NONBLOCK | SOCK_CLOEXEC);
   if (s < 0) return LastError();
-  // An accepted socket does not take the listener's TCP_NODELAY everywhere.
-  const int on = 1;
-  setsockopt(s, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
   *accepted = s;
   if (peer) *peer = FromSockaddr(sa);
   return 0;

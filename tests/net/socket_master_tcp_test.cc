@@ -43,26 +43,6 @@ TEST_F(ConnectTest, DottedAddressGoesStraightToConnectingThenConnected) {
   EXPECT_EQ(s.RemotePort(), listener.Port()) << "the port stays for a later Connect";
 }
 
-// Requests are small writes that each wait for an answer: neither end may
-// hold one back for the other's delayed ACK.
-TEST_F(ConnectTest, BothEndsSendWithoutNagleDelay) {
-  SocketMaster listener;
-  listener.Bind(0, "127.0.0.1");
-  listener.Listen();
-  SocketMaster accepted;
-  listener.OnConnectionRequest = [&](std::int32_t request_id) { accepted.Accept(request_id); };
-  SocketMaster s;
-  Recorder r(s);
-  s.Connect("127.0.0.1", listener.LocalPort());
-  ASSERT_TRUE(Until([&] { return r.Saw("Connect") && accepted.SocketHandle() != -1; }));
-  for (const SocketMaster* end : {&s, &accepted}) {
-    int value = 0;
-    socklen_t length = sizeof value;
-    ASSERT_EQ(getsockopt(end->SocketHandle(), IPPROTO_TCP, TCP_NODELAY, &value, &length), 0);
-    EXPECT_NE(value, 0);
-  }
-}
-
 TEST_F(ConnectTest, HostNameIsResolvedFirst) {
   RawSocket listener = RawSocket::Listen();
   SocketMaster s;
