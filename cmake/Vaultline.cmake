@@ -11,6 +11,15 @@ if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
       -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
     target_link_options(vaultline_flags INTERFACE -fsanitize=address,undefined)
   endif()
+  if(VAULTLINE_FUZZ)
+    # Coverage for libFuzzer in every library; the fuzz targets add the
+    # fuzzer's main with -fsanitize=fuzzer. Undefined behaviour stops the run,
+    # so it counts as a finding.
+    target_compile_options(vaultline_flags INTERFACE
+      -fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer
+      -fno-sanitize-recover=undefined)
+    target_link_options(vaultline_flags INTERFACE -fsanitize=address,undefined)
+  endif()
 endif()
 
 # Sources of a folder: every *.cc except tests and the backends of other platforms.
@@ -54,8 +63,8 @@ function(vaultline_test folder)
   file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cc)
   add_executable(${folder}_test ${srcs})
   target_include_directories(${folder}_test PRIVATE ${PROJECT_SOURCE_DIR}/tests)
-  target_link_libraries(${folder}_test PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main
-                                               vaultline_flags)
+  target_link_libraries(${folder}_test PRIVATE ${ARG_DEPS} test_common GTest::gtest GTest::gmock
+                                               GTest::gtest_main vaultline_flags)
   gtest_discover_tests(${folder}_test
     DISCOVERY_TIMEOUT 60
     PROPERTIES TIMEOUT 120 ENVIRONMENT "${ARG_ENV}")

@@ -4,9 +4,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "process.h"
+#include "common/process.h"
 
-namespace cli::testing {
+namespace test_common {
 namespace {
 
 namespace fs = std::filesystem;
@@ -39,7 +39,7 @@ class CliEndToEndTest : public ::testing::Test {
   }
 
   DemoServer server_;
-  ScratchDir scratch_;
+  TempDir scratch_;
 };
 
 // ---- Listing and usage ----
@@ -268,4 +268,4 @@ TEST_F(CliEndToEndTest, GetOfAFolderIsRefused) {
 }
 
 }  // namespace
-}  // namespace cli::testing
+}  // namespace test_common

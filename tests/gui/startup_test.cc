@@ -20,7 +20,7 @@
 #include "app/handover_record.h"
 #include "app/settings.h"
 #include "app/shared_memory.h"
-#include "cli/process.h"
+#include "common/process.h"
 #include "gui_fixture.h"
 #include "support/codepage.h"
 
@@ -223,7 +223,7 @@ TEST_F(StartupTest, NoLogInAnyLetterCaseAndWithAValueWritesNoLog) {
 }
 
 TEST_F(StartupTest, HandOverToolStartsTheProgramLoggedInAndLeavesTheSettingsAlone) {
-  cli::testing::DemoServer server;
+  test_common::DemoServer server;
   ASSERT_TRUE(server.Started());
   ::setenv("QUARRYTAB_HIVE_DIR", (folder_.Path() / "hive").c_str(), 1);
   {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace cli::testing {
+namespace test_common {
 
 /// What a finished program left behind.
 struct ProcessResult {
@@ -46,10 +46,10 @@ class DemoServer {
 };
 
 /// A fresh temporary folder, removed by the destructor.
-class ScratchDir {
+class TempDir {
  public:
-  ScratchDir();
-  ~ScratchDir();
+  TempDir();
+  ~TempDir();
   const std::filesystem::path& Path() const { return path_; }
 
  private:
@@ -65,4 +65,4 @@ void WriteFile(const std::filesystem::path& path, const std::string& bytes);
 /// `size` pseudo-random bytes from `seed`.
 std::string RandomBytes(std::size_t size, unsigned seed);
 
-}  // namespace cli::testing
+}  // namespace test_common

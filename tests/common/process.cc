@@ -1,4 +1,4 @@
-#include "process.h"
+#include "common/process.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -15,7 +15,7 @@
 #include <regex>
 #include <sstream>
 
-namespace cli::testing {
+namespace test_common {
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -91,7 +91,7 @@ ProcessResult RunProcess(const std::string& binary, const std::vector<std::strin
 }
 
 DemoServer::DemoServer() {
-  char pattern[] = "/tmp/vaultline-cli-test-XXXXXX";
+  char pattern[] = "/tmp/vaultline-server-XXXXXX";
   root_ = ::mkdtemp(pattern);
   int out[2];
   if (::pipe2(out, O_CLOEXEC) != 0) return;
@@ -141,12 +141,12 @@ DemoServer::~DemoServer() {
   std::filesystem::remove_all(root_, ec);
 }
 
-ScratchDir::ScratchDir() {
-  char pattern[] = "/tmp/vaultline-cli-scratch-XXXXXX";
+TempDir::TempDir() {
+  char pattern[] = "/tmp/vaultline-test-XXXXXX";
   path_ = ::mkdtemp(pattern);
 }
 
-ScratchDir::~ScratchDir() {
+TempDir::~TempDir() {
   std::error_code ec;
   std::filesystem::remove_all(path_, ec);
 }
@@ -186,4 +186,4 @@ std::string RandomBytes(std::size_t size, unsigned seed) {
   return out;
 }
 
-}  // namespace cli::testing
+}  // namespace test_common
