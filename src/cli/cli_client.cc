@@ -151,7 +151,7 @@ ExitCode CliClient::WaitTransfer() {
       ui_.Note("the connection was lost during the transfer");
     return code;
   }
-  if (ui_.Completions() == 0) {
+  if (ui_.Completions() == 0 && !ui_.AlreadyComplete()) {
     ui_.Note("the transfer did not complete");
     return ExitCode::kRefused;
   }
@@ -178,7 +178,10 @@ ExitCode CliClient::LogIn() {
   }
   if (!Connected() || ui_.CloseRequested()) {
     const ExitCode code = Outcome();
-    return code == ExitCode::kOk ? ExitCode::kConnection : code;
+    if (code != ExitCode::kOk) return code;
+    // Closed without a message of the session's: say what happened.
+    ui_.Note("the connection ended during the log-in");
+    return ExitCode::kConnection;
   }
   folder_.clear();
   return WaitIdle();

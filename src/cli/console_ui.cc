@@ -31,6 +31,7 @@ void ConsoleUi::ResetOutcome() {
   refusals_ = 0;
   connection_failures_ = 0;
   exists_refused_ = false;
+  already_complete_ = false;
   name_refused_ = false;
   completions_ = 0;
 }
@@ -136,6 +137,13 @@ session::ExistsAnswer ConsoleUi::AskReplaceOrResume(const session::ExistsRequest
       return ExistsAnswer::kReplace;
     case ExistingTarget::kResume:
       if (request.allow_continue) return ExistsAnswer::kContinue;
+      if (request.same_size) {
+        // A transfer cut after its last byte (before the server's answer):
+        // a retry with --resume must not fail for ever.
+        Note("the existing copy already has every byte: nothing to resume");
+        already_complete_ = true;
+        return ExistsAnswer::kCancel;
+      }
       Print(request.text);
       Note("the existing copy is not shorter, so there is nothing to resume (give --replace)");
       break;

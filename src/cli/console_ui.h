@@ -41,6 +41,9 @@ class ConsoleUi : public session::SessionUi {
   int ConnectionFailures() const { return connection_failures_; }
   /// The target of a transfer exists and the flags did not allow to go on.
   bool ExistsRefused() const { return exists_refused_; }
+  /// With --resume, the target was found to have every byte of the source
+  /// already, so nothing was transferred.
+  bool AlreadyComplete() const { return already_complete_; }
   /// The name given for mkdir / mv was not accepted by the name dialog.
   bool NameRefused() const { return name_refused_; }
   /// Transfers finished (the completion sound).
@@ -84,6 +87,7 @@ class ConsoleUi : public session::SessionUi {
   int refusals_ = 0;
   int connection_failures_ = 0;
   bool exists_refused_ = false;
+  bool already_complete_ = false;
   bool name_refused_ = false;
   int completions_ = 0;
   bool close_requested_ = false;

@@ -235,12 +235,13 @@ void SocketMaster::Bind(std::optional<std::int32_t> local_port,
   if (BindInternal(local_port, std::move(local_ip))) state_ = SocketState::kOpen;
 }
 
-void SocketMaster::Listen() {
+void SocketMaster::Listen(std::int32_t backlog) {
   if (state_ != SocketState::kClosed && state_ != SocketState::kOpen) ThrowState("Listen");
   if (!SocketExists()) return;
   const std::string address = chosen_local_ip_.empty() ? "0.0.0.0" : chosen_local_ip_;
   if (!BindInternal(std::nullopt, address)) return;
-  if (const int error = sys::Listen(socket_, 5); error != 0) ThrowSocketError(error, "Listen");
+  if (const int error = sys::Listen(socket_, backlog); error != 0)
+    ThrowSocketError(error, "Listen");
   dispatch::SetRole(socket_, SocketRole::kListening);
   state_ = SocketState::kListening;
 }

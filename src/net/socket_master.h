@@ -168,9 +168,10 @@ class SocketMaster {
   /// Binds without connecting; only while `Closed` (40020); then `Open`.
   void Bind(std::optional<std::int32_t> local_port = std::nullopt,
             std::optional<std::string> local_ip = std::nullopt);
-  /// Listens with a backlog of 5 on the chosen local address (or any); only while
-  /// `Closed` or `Open` (40020).
-  void Listen();
+  /// Listens on the chosen local address (or any), with a backlog of 5 unless
+  /// told otherwise (a server taking many clients at once wants more); only
+  /// while `Closed` or `Open` (40020).
+  void Listen(std::int32_t backlog = 5);
   /// Takes over the connection `request_id` offered by `OnConnectionRequest`; only
   /// while `Closed` (40020); 40006 when another object owns the handle.
   void Accept(std::int32_t request_id);

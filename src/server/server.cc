@@ -13,6 +13,9 @@ namespace {
 
 /// Folder connections beyond this are refused at once.
 constexpr std::size_t kMaxConnections = 4096;
+/// Connection attempts the kernel queues until the loop accepts them (it caps
+/// the figure at net.core.somaxconn).
+constexpr std::int32_t kListenBacklog = 4096;
 /// Seconds an HTTP client has to send its request.
 constexpr auto kHttpTimeout = std::chrono::seconds(10);
 /// Calls of the send-complete handler that may nest before the rest of a
@@ -218,7 +221,9 @@ void Server::StartFolderListener() {
     context_.Log("listener error: " + event.description);
     RestartListener(false);
   };
-  listener_->Listen();
+  // Many clients may connect at once (an office starting up): a short queue
+  // would drop their connection attempts until the kernel retries them.
+  listener_->Listen(kListenBacklog);
   port_ = listener_->LocalPort();
 }
 
@@ -231,7 +236,7 @@ void Server::StartHttpListener() {
     context_.Log("http listener error: " + event.description);
     RestartListener(true);
   };
-  http_listener_->Listen();
+  http_listener_->Listen(kListenBacklog);
   http_port_ = http_listener_->LocalPort();
 }
 

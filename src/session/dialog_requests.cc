@@ -39,6 +39,7 @@ ExistsRequest BuildExistsRequest(const std::string& file_name, const std::string
   request.file_name = file_name;
   request.upload = upload;
   request.allow_continue = destination_size < source_size;
+  request.same_size = destination_size == source_size;
   request.text = "Το αρχείο " + name + " υπάρχει ήδη.";
   if (!request.allow_continue) {
     request.text += "\r\nΘέλετε να αντικατασταθεί;";

@@ -41,7 +41,10 @@ struct ExistsRequest {
   /// "program" for an upload of an executable (.exe in any letter case).
   std::string icon_key;
   bool upload = false;
-  bool allow_continue = true;    ///< false: the Continue button is disabled
+  bool allow_continue = true;  ///< false: the Continue button is disabled
+  /// The target already has as many bytes as the source (so Continue is off):
+  /// an interrupted transfer whose last answer was lost is complete.
+  bool same_size = false;
   std::string replace_caption;   ///< "Αντικατάσταση"
   std::string continue_caption;  ///< "Συνέχιση"
   std::string cancel_caption;    ///< "Άκυρο"

@@ -229,6 +229,7 @@ class LoopbackServer : public TestServer {
   }
   std::unique_ptr<TestClient> Connect() override { return std::make_unique<SocketClient>(port_); }
   void LetTimePass(std::chrono::seconds) override {}
+  int Port() const override { return port_; }
   void Inspect(const std::function<void(ServerContext&)>& fn) override {
     std::promise<void> done;
     loop_->Post([&] {

@@ -42,6 +42,8 @@ class TestServer {
   virtual void LetTimePass(std::chrono::seconds seconds) = 0;
   /// Runs `fn` on the server's thread, between events.
   virtual void Inspect(const std::function<void(ServerContext&)>& fn) = 0;
+  /// The listening port on 127.0.0.1 (loopback mode), else -1.
+  virtual int Port() const { return -1; }
 };
 
 std::unique_ptr<TestServer> StartTestServer(Mode mode, ServerContext& context);

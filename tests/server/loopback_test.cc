@@ -1,12 +1,17 @@
 // Behaviour that only a real event loop and real sockets show: many sessions
 // at once, large streams, 64-bit positions, and the program itself.
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <regex>
+#include <vector>
 
 #include "fixture.h"
 #include "server/pf_endpoint.h"
@@ -39,6 +44,50 @@ TEST_P(LoopbackOnly, TwoHundredSessionsAreServedAtOnce) {
   int sessions = 0;
   Server().Inspect([&](ServerContext& c) { sessions = c.sessions_per_user["anna"]; });
   EXPECT_EQ(sessions, 200);
+}
+
+// An office starting up: many clients connect in the same moment while the
+// server is busy with something else. The kernel must queue them all (a short
+// listen queue drops the attempts, and each client then waits a second or
+// more for its retry, or gives up).
+TEST_P(LoopbackOnly, ABurstOfConnectionsWaitsForABusyServer) {
+  constexpr int kClients = 64;
+  const int port = Server().Port();
+  ASSERT_GT(port, 0);
+  int connected = 0;
+  // Run on the server's thread, so its loop accepts nothing meanwhile.
+  Server().Inspect([&](ServerContext&) {
+    std::vector<int> fds;
+    for (int i = 0; i < kClients; ++i) {
+      const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+      sockaddr_in address{};
+      address.sin_family = AF_INET;
+      address.sin_port = htons(static_cast<std::uint16_t>(port));
+      address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+      ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+      fds.push_back(fd);
+    }
+    // A queued attempt completes at once on loopback; a dropped one would
+    // wait for the client's first retry, a second later.
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(800);
+    std::vector<bool> done(fds.size(), false);
+    while (connected < kClients && std::chrono::steady_clock::now() < end) {
+      for (std::size_t i = 0; i < fds.size(); ++i) {
+        if (done[i]) continue;
+        pollfd p{fds[i], POLLOUT, 0};
+        int error = -1;
+        socklen_t length = sizeof error;
+        if (::poll(&p, 1, 0) == 1 && (p.revents & POLLOUT) &&
+            ::getsockopt(fds[i], SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0) {
+          done[i] = true;
+          ++connected;
+        }
+      }
+      ::usleep(2000);
+    }
+    for (const int fd : fds) ::close(fd);
+  });
+  EXPECT_EQ(connected, kClients);
 }
 
 TEST_P(LoopbackOnly, SixtyFourMebibytesGoDownAndUpIntact) {
