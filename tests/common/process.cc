@@ -14,6 +14,7 @@
 #include <random>
 #include <regex>
 #include <sstream>
+#include <stdexcept>
 
 namespace test_common {
 namespace {
@@ -92,7 +93,9 @@ ProcessResult RunProcess(const std::string& binary, const std::vector<std::strin
 
 DemoServer::DemoServer() {
   char pattern[] = "/tmp/vaultline-server-XXXXXX";
-  root_ = ::mkdtemp(pattern);
+  const char* made = ::mkdtemp(pattern);
+  if (made == nullptr) throw std::runtime_error("cannot make a temporary folder in /tmp");
+  root_ = made;
   int out[2];
   if (::pipe2(out, O_CLOEXEC) != 0) return;
   std::vector<std::string> argv_words = {
@@ -143,7 +146,10 @@ DemoServer::~DemoServer() {
 
 TempDir::TempDir() {
   char pattern[] = "/tmp/vaultline-test-XXXXXX";
-  path_ = ::mkdtemp(pattern);
+  const char* made = ::mkdtemp(pattern);
+  // A test must not go on to write into the working folder.
+  if (made == nullptr) throw std::runtime_error("cannot make a temporary folder in /tmp");
+  path_ = made;
 }
 
 TempDir::~TempDir() {

@@ -1,9 +1,6 @@
 #include "live_server.h"
 
-#include <stdlib.h>
-
 #include <fstream>
-#include <system_error>
 
 #include "server/config.h"
 #include "server/transfer_files.h"
@@ -44,17 +41,6 @@ target = manuals
 )";
 
 }  // namespace
-
-TempDir::TempDir() {
-  std::string pattern = (fs::temp_directory_path() / "vaultline-integ-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
-}
-
-TempDir::~TempDir() {
-  std::error_code ec;
-  fs::remove_all(path_, ec);
-}
 
 RawClient::RawClient(int port) {
   socket_.OnDataArrival = [this](std::int64_t) {

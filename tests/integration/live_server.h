@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/process.h"
 #include "net/poll_event_loop.h"
 #include "net/socket_master.h"
 #include "server/server.h"
@@ -20,20 +21,6 @@
 namespace integration {
 
 using namespace std::chrono_literals;
-
-/// A fresh folder under the system's temporary folder, removed with everything
-/// in it by the destructor.
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::filesystem::path& Path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
 
 /// A plain protocol client on the test's loop, for what the session under test
 /// cannot do itself yet (holding a file open in an upload).
@@ -108,7 +95,7 @@ class LiveServerTest : public ::testing::Test {
 
   net::PollEventLoop loop_;
   session::testing::LoopScope scope_;
-  TempDir dir_;
+  test_common::TempDir dir_;
   server::ServerContext context_;
   std::unique_ptr<server::Server> server_;
   std::vector<std::string> server_log_;

@@ -2,8 +2,6 @@
 // server: the session comes back to the same folder (and the same side of the
 // folder switch) and continues the log-in time it already had.
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "live_server.h"
 
@@ -145,9 +143,7 @@ TEST_F(ReconnectTest, CancelledUploadReconnectsAndResumesWhereTheServerStopped) 
   EXPECT_EQ(ServerLines("UPLOAD|" + std::to_string(listed + 1) + "|" + std::to_string(data.size()) +
                         "|\\up.bin|"),
             1);
-  std::ifstream in(remote, std::ios::binary);
-  const std::string stored((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  EXPECT_TRUE(stored == data) << "the resumed file is whole and intact";
+  EXPECT_TRUE(test_common::ReadFile(remote) == data) << "the resumed file is whole and intact";
   EXPECT_TRUE(ui_.messages.empty());
 }
 

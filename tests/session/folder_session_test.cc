@@ -23,7 +23,14 @@ TEST_F(SessionTest, LoginChainRunsInOrderAndFillsTheView) {
   EXPECT_FALSE(View().lnkDF.visible);
   EXPECT_TRUE(View().usage_visible);
   EXPECT_EQ(View().lblPFSize.caption, "Χρήση προσωπικού χώρου: 100 bytes από 1000 bytes (10%)");
+  EXPECT_DOUBLE_EQ(View().pbPFSize_value, 10);
+  EXPECT_EQ(View().window_caption, "Προσωπικός χώρος");
+  EXPECT_TRUE(View().txtID.locked);
+  EXPECT_FALSE(View().dcbProxy.enabled);
   EXPECT_TRUE(View().lvFiles_enabled);
+  EXPECT_TRUE(View().dcbRefresh.enabled);
+  EXPECT_TRUE(View().dcbUpload.enabled);
+  EXPECT_TRUE(View().dcbNewFolder.enabled);
   EXPECT_TRUE(session_->KeepAliveEnabled());
   EXPECT_EQ(session_->LoginTime(), "20261206101500");
   EXPECT_TRUE(session_->LoggedIn());
@@ -63,13 +70,14 @@ TEST_F(SessionTest, FolderSwitchListsTheTopAndAsksForTheTotal) {
   ExpectFrame("DEALERS FOLDER");
   peer_->SendFrame("DEALEROK");
   ExpectFrame("LIST|\\|False");
-  peer_->SendFrame("LIST|shared.txt|5|20260101000000");
+  peer_->SendFrame("LIST|Old|0||\r\nshared.txt|5|20260101000000");
   ExpectFrame("TOTALSIZE");
   peer_->SendFrame("TOTALSIZE|77");
   ASSERT_TRUE(Until([&] { return session_->UsedBytes() == 77; }));
   EXPECT_TRUE(session_->InDealersFolder());
   EXPECT_EQ(View().window_caption, "Χώρος συνεργατών");
   EXPECT_EQ(View().lnkDF.caption, "Μετάβαση στον προσωπικό χώρο");
+  EXPECT_EQ(View().lnkDF.icon_key, "imgGoToPF");
   EXPECT_EQ(View().dcbConnect.tooltip, "Αποσύνδεση από το χώρο συνεργατών");
   EXPECT_FALSE(View().usage_visible);
   EXPECT_FALSE(View().dcbNewFolder.enabled);
@@ -79,8 +87,22 @@ TEST_F(SessionTest, FolderSwitchListsTheTopAndAsksForTheTotal) {
   Select("shared.txt");
   EXPECT_TRUE(View().dcbDownload.enabled);
   EXPECT_FALSE(View().dcbRename.enabled) << "the dealers folder is read-only";
+  EXPECT_FALSE(View().dcbDelete.enabled);
+  session_->lvFiles_KeyDown(ListKey::kF2);
+  session_->lvFiles_KeyDown(ListKey::kDelete);
+  session_->dcbNewFolder_Click();
+  Settle();
+  EXPECT_TRUE(ui_.name_requests.empty());
+  EXPECT_TRUE(ui_.messages.empty());
+  EXPECT_EQ(peer_->received, "");
+  Select("Old");
+  session_->lvFiles_DblClick();
+  ExpectFrame("LIST|\\Old\\|False");
+  Reply("LIST|notes.txt|4|20260101000000");
+  EXPECT_FALSE(View().dcbUpload.enabled) << "still the dealers folder";
+  EXPECT_FALSE(View().dcbNewFolder.enabled);
 
-  session_->lnkDF_Click();
+  session_->lnkDF_Click();  // the switch starts at the top
   ExpectFrame("PERSONAL FOLDER");
   peer_->SendFrame("DEALEROK");
   ExpectFrame("LIST|\\|False");
@@ -92,6 +114,24 @@ TEST_F(SessionTest, FolderSwitchListsTheTopAndAsksForTheTotal) {
   EXPECT_EQ(View().window_caption, "Προσωπικός χώρος");
   EXPECT_TRUE(View().usage_visible);
   EXPECT_TRUE(View().dcbUpload.enabled);
+  EXPECT_EQ(View().lnkDF.icon_key, "imgGoToDF");
+  EXPECT_TRUE(log_.Has("Μετάβαση στον προσωπικό χώρο"));
+}
+
+TEST_F(SessionTest, DisconnectInTheDealersFolderNamesItAndLeavesIt) {
+  LogIn("", "LOGINOK|0|1000|True|False");
+  session_->lnkDF_Click();
+  ExpectFrame("DEALERS FOLDER");
+  peer_->SendFrame("DEALEROK");
+  ExpectFrame("LIST|\\|False");
+  peer_->SendFrame("LIST|");
+  ExpectFrame("TOTALSIZE");
+  Reply("TOTALSIZE|0");
+  session_->dcbConnect_Click();
+  EXPECT_TRUE(log_.Has("Αποσύνδεση από το χώρο συνεργατών"));
+  EXPECT_FALSE(session_->InDealersFolder());
+  EXPECT_EQ(View().window_caption, "Προσωπικός χώρος");
+  EXPECT_FALSE(View().lnkDF.visible);
 }
 
 // ---- Error replies ----
@@ -109,13 +149,18 @@ TEST_P(ErrorReplyTest, LoginRefusalsResetAndExplain) {
   const ErrorCase& c = GetParam();
   LogInUntilList(c.reply);
   ASSERT_TRUE(Until([&] { return !ui_.messages.empty(); }));
+  ASSERT_EQ(ui_.messages.size(), 1u);
   EXPECT_EQ(ui_.messages[0].text, c.message);
   EXPECT_EQ(ui_.messages[0].icon, c.icon);
+  EXPECT_EQ(ui_.messages[0].buttons, MessageButtons::kOk);
   EXPECT_TRUE(log_.Has(c.log_line));
   EXPECT_EQ(session_->ClientState(), net::SocketState::kClosed);
   EXPECT_EQ(View().dcbConnect.caption, "Σύνδεση");
   EXPECT_TRUE(View().window_enabled);
   EXPECT_FALSE(View().txtID.locked);
+  EXPECT_FALSE(View().usage_visible);
+  EXPECT_TRUE(View().rows.empty());
+  EXPECT_FALSE(session_->KeepAliveEnabled());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -137,25 +182,69 @@ INSTANTIATE_TEST_SUITE_P(
                   "πιστεύετε ότι το μήνυμα είναι εσφαλμένο, επικοινωνήστε με τη Norvane.",
                   MessageIcon::kCritical}));
 
-TEST_F(SessionTest, ProtocolMismatchOffersTheNewerClient) {
-  ui_.answers.push_back(MessageAnswer::kYes);
-  LogInUntilList("PROTOCOL");
-  ASSERT_TRUE(Until([&] { return ui_.main_window_closed == 1; }));
-  EXPECT_EQ(ui_.messages[0].buttons, MessageButtons::kYesNo);
+TEST_F(SessionTest, ProtocolMismatchOffersTheNewerClientAndClosesOnYesOnly) {
+  for (const MessageAnswer answer : {MessageAnswer::kNo, MessageAnswer::kYes}) {
+    SCOPED_TRACE(answer == MessageAnswer::kYes ? "Yes" : "No");
+    ui_.messages.clear();
+    ui_.answers.push_back(answer);
+    LogInUntilList("PROTOCOL");
+    ASSERT_TRUE(Until([&] { return !ui_.messages.empty(); }));
+    EXPECT_EQ(ui_.messages[0].text,
+              "Δεν είναι δυνατή η σύνδεση με τον προσωπικό χώρο.\r\n"
+              "Απαιτείται νεότερη έκδοση του εργαλείου. Θέλετε να την κατεβάσετε τώρα;");
+    EXPECT_EQ(ui_.messages[0].icon, MessageIcon::kExclamation);
+    EXPECT_EQ(ui_.messages[0].buttons, MessageButtons::kYesNo);
+    EXPECT_TRUE(log_.Has("Ασυμφωνία πρωτοκόλλου επικοινωνίας."));
+    EXPECT_EQ(session_->ClientState(), net::SocketState::kClosed);
+    EXPECT_EQ(View().dcbConnect.caption, "Σύνδεση");
+  }
+  EXPECT_EQ(ui_.main_window_closed, 1);
   ASSERT_EQ(ui_.urls.size(), 1u);
   EXPECT_EQ(ui_.urls[0], "http://127.0.0.1/downloads/cd/other/tools/Vaultline.exe");
-  EXPECT_TRUE(log_.Has("Ασυμφωνία πρωτοκόλλου επικοινωνίας."));
 }
 
-TEST_F(SessionTest, CommandErrorsKeepTheSessionAndReEnableTheWindow) {
+TEST_F(SessionTest, ErrorRepliesToACommandKeepOrEndTheSession) {
+  struct Case {
+    const char* reply;
+    const char* message;
+    MessageIcon icon;
+    bool ends_session;
+  };
   LogIn();
-  ui_.names.push_back("Docs");
-  session_->dcbNewFolder_Click();
-  ExpectFrame("NEWDIR|\\Docs");
-  Reply("DIREXISTS");
-  EXPECT_EQ(ui_.messages.back().text, "Ο φάκελος υπάρχει ήδη.");
-  EXPECT_EQ(session_->ClientState(), net::SocketState::kConnected);
-  EXPECT_EQ(View().rows.size(), 2u) << "the list is left as it was";
+  for (const Case& c : {
+           Case{"DIREXISTS", "Ο φάκελος υπάρχει ήδη.", MessageIcon::kExclamation, false},
+           Case{"FILEEXISTS", "Το αρχείο υπάρχει ήδη.", MessageIcon::kExclamation, false},
+           Case{"FILENOTFOUND", "Το αρχείο δε βρέθηκε.", MessageIcon::kExclamation, false},
+           Case{"INUSE", "Αυτή τη στιγμή το αρχείο χρησιμοποιείται.", MessageIcon::kExclamation,
+                false},
+           Case{"UNEXPECTED", "Απροσδόκητο σφάλμα", MessageIcon::kCritical, true},
+           // A refused folder switch, for one, ends the session.
+           Case{"NOPERMISSION",
+                "Δεν έχετε επαρκή δικαιώματα για πρόσβαση στον προσωπικό χώρο.\r\nΑν "
+                "πιστεύετε ότι το μήνυμα είναι εσφαλμένο, επικοινωνήστε με τη Norvane.",
+                MessageIcon::kCritical, true},
+       }) {
+    SCOPED_TRACE(c.reply);
+    if (session_->ClientState() != net::SocketState::kConnected) LogIn();
+    ui_.messages.clear();
+    ui_.names.push_back("Docs");
+    session_->dcbNewFolder_Click();
+    ExpectFrame("NEWDIR|\\Docs");
+    Reply(c.reply);
+    ASSERT_EQ(ui_.messages.size(), 1u);
+    EXPECT_EQ(ui_.messages[0].text, c.message);
+    EXPECT_EQ(ui_.messages[0].icon, c.icon);
+    EXPECT_EQ(View().cursor, Cursor::kNormal);
+    if (c.ends_session) {
+      ASSERT_TRUE(Until([&] { return session_->ClientState() == net::SocketState::kClosed; }));
+      EXPECT_EQ(View().dcbConnect.caption, "Σύνδεση");
+      EXPECT_TRUE(View().rows.empty());
+    } else {
+      EXPECT_EQ(session_->ClientState(), net::SocketState::kConnected);
+      EXPECT_EQ(View().dcbConnect.caption, "Αποσύνδεση");
+      EXPECT_EQ(View().rows.size(), 2u) << "the list is left as it was";
+    }
+  }
 }
 
 // ---- Receiver ----
@@ -270,26 +359,14 @@ TEST_F(SessionTest, ConnectionLostDuringTheNameDialogIsReportedAndNothingIsSent)
   EXPECT_GE(ui_.dialogs_closed, 1);
 }
 
-// ---- Keep-alive ----
-
-TEST_F(SessionTest, KeepAlivePingsOnEveryFifthTickOnly) {
-  LogIn();
-  for (int i = 0; i < 4; ++i) session_->TickKeepAlive();
-  Settle();
-  EXPECT_EQ(peer_->received, "");
-  session_->TickKeepAlive();
-  Expect("PING");
-  for (int i = 0; i < 4; ++i) session_->TickKeepAlive();
-  Settle();
-  EXPECT_EQ(peer_->received, "");
-  session_->TickKeepAlive();
-  Expect("PING");
-}
-
 // ---- Browsing ----
 
 TEST_F(SessionTest, EnteringAndLeavingAnOrdinaryFolder) {
   LogIn();
+  session_->lvFiles_MouseDown(MouseButton::kRight, RowNamed("Docs"));
+  session_->lvFiles_DblClick();
+  Settle();
+  EXPECT_EQ(peer_->received, "") << "a double click counts only after a left press on a row";
   Select("Docs");
   EXPECT_FALSE(View().dcbDownload.enabled);
   EXPECT_TRUE(View().dcbRename.enabled);
@@ -305,6 +382,16 @@ TEST_F(SessionTest, EnteringAndLeavingAnOrdinaryFolder) {
   Settle();
   EXPECT_EQ(peer_->received, "") << "opening a folder asks for no total";
 
+  Select("..");
+  EXPECT_FALSE(View().dcbRename.enabled);
+  session_->lvFiles_KeyDown(ListKey::kEnter);
+  ExpectFrame("LIST|\\|False");
+  Reply("LIST|Docs|0||");
+  EXPECT_EQ(View().lblPath.caption, "\\");
+  Select("Docs");
+  session_->lvFiles_KeyDown(ListKey::kEnter);
+  ExpectFrame("LIST|\\Docs\\|False");
+  Reply("LIST|");
   session_->lvFiles_KeyDown(ListKey::kBackspace);
   ExpectFrame("LIST|\\|False");
   Reply("LIST|Docs|0||");
@@ -323,24 +410,50 @@ TEST_F(SessionTest, LinkedFolderIsListedByItsTargetDrawnBlueAndLocked) {
   EXPECT_FALSE(View().dcbRename.enabled) << "a linked folder cannot be renamed";
   session_->lvFiles_KeyDown(ListKey::kEnter);
   ExpectFrame("LIST|\\manuals\\|True");
-  Reply("LIST|guide.pdf|10|20260101000000");
+  Reply("LIST|Chapters|0||\r\nguide.pdf|10|20260101000000");
   EXPECT_EQ(View().lblPath.caption, "\\Manuals\\");
   EXPECT_FALSE(View().dcbUpload.enabled);
+  EXPECT_FALSE(View().dcbBrowse.enabled);
+  EXPECT_TRUE(View().txtUpload.locked);
   EXPECT_FALSE(View().dcbNewFolder.enabled);
+  session_->dcbNewFolder_Click();
+  EXPECT_TRUE(ui_.name_requests.empty()) << "no new folder at the top of a link";
   for (const auto& row : View().rows) EXPECT_TRUE(row.blue) << row.name;
   Select("guide.pdf");
   EXPECT_TRUE(View().dcbDownload.enabled);
   EXPECT_FALSE(View().dcbDelete.enabled);
+
+  Select("Chapters");
+  session_->lvFiles_KeyDown(ListKey::kEnter);
+  ExpectFrame("LIST|\\manuals\\Chapters\\|True");
+  Reply("LIST|one.txt|1|20260101000000");
+  EXPECT_EQ(View().lblPath.caption, "\\Manuals\\Chapters\\");
+  session_->lvFiles_KeyDown(ListKey::kBackspace);
+  ExpectFrame("LIST|\\manuals\\|True");
+  Reply("LIST|Chapters|0||\r\nguide.pdf|10|20260101000000");
+  EXPECT_EQ(View().lblPath.caption, "\\Manuals\\");
 
   session_->dcbUp_Click();
   ExpectFrame("LIST|\\|False");
   Reply("LIST|Manuals|0||\\manuals\\");
   EXPECT_EQ(View().lblPath.caption, "\\");
   EXPECT_TRUE(View().dcbUpload.enabled);
+  EXPECT_FALSE(View().txtUpload.locked);
 }
 
-TEST_F(SessionTest, RefreshAsksForTheTotalAgain) {
+TEST_F(SessionTest, CtrlSpaceClearsTheSelectionAndF5RefreshesWithTheTotal) {
   LogIn();
+  Select("report.pdf");
+  EXPECT_TRUE(View().dcbDownload.enabled);
+  session_->lvFiles_KeyDown(ListKey::kCtrlSpace);
+  EXPECT_FALSE(View().dcbDownload.enabled);
+  EXPECT_FALSE(View().dcbRename.enabled);
+  EXPECT_FALSE(View().dcbDelete.enabled);
+  session_->lvFiles_KeyDown(ListKey::kF2);
+  session_->lvFiles_KeyDown(ListKey::kDelete);
+  EXPECT_TRUE(ui_.name_requests.empty());
+  EXPECT_TRUE(ui_.messages.empty());
+
   session_->lvFiles_KeyDown(ListKey::kF5);
   ExpectFrame("LIST|\\|False");
   peer_->SendFrame("LIST|");
@@ -355,12 +468,20 @@ TEST_F(SessionTest, RefreshAsksForTheTotalAgain) {
 
 TEST_F(SessionTest, NewFolderChecksTheNameAndAddsTheRow) {
   LogIn();
+  ui_.names = {std::nullopt};  // the dialog cancelled
+  session_->dcbNewFolder_Click();
+  Settle();
+  EXPECT_EQ(peer_->received, "");
+  EXPECT_TRUE(View().window_enabled);
+
   ui_.names = {std::string("a/b"), std::string(".x"), std::string("Νέος")};
   session_->dcbNewFolder_Click();
   ExpectFrame("NEWDIR|\\Νέος");
   ASSERT_EQ(ui_.name_problems.size(), 2u);
-  EXPECT_EQ(ui_.name_requests[0].title, "Νέος φάκελος");
-  EXPECT_EQ(ui_.name_requests[0].prompt, "Εισάγετε το όνομα του νέου φακέλου:");
+  EXPECT_EQ(ui_.name_problems[1].text, "Το όνομα δε μπορεί να ξεκινάει από τελεία");
+  EXPECT_EQ(ui_.name_requests[1].title, "Νέος φάκελος");
+  EXPECT_EQ(ui_.name_requests[1].prompt, "Εισάγετε το όνομα του νέου φακέλου:");
+  EXPECT_EQ(ui_.name_requests[1].initial_text, "");
   Reply("NEWDIROK");
   EXPECT_EQ(View().rows.back().name, "Νέος");
   EXPECT_TRUE(View().rows.back().is_folder);
@@ -456,16 +577,27 @@ TEST_F(SessionTest, RefusedConnectionShowsTheFailureBox) {
   EXPECT_EQ(View().dcbConnect.caption, "Σύνδεση");
 }
 
-TEST_F(SessionTest, InvalidProxyTypeClosesTheWindow) {
-  SessionConfig config = session_->Config();
-  config.server_name.clear();
-  config.server_port = 0;
-  config.proxy_type = 3;
-  Configure(config);
-  session_->dcbConnect_Click();
-  ASSERT_EQ(log_.errors.size(), 1u);
-  EXPECT_EQ(log_.errors[0], "[dcbConnect_Click] Σφάλμα: Μη έγκυρος τύπος διακομιστή μεσολάβησης.");
-  EXPECT_EQ(ui_.main_window_closed, 1);
+TEST_F(SessionTest, ProxyTypesTwoAndThreeCloseTheWindowWithoutARequest) {
+  for (const int type : {2, 3}) {
+    SCOPED_TRACE(type);
+    ui_.main_window_closed = 0;
+    log_.errors.clear();
+    SessionConfig config = session_->Config();
+    config.server_name.clear();
+    config.server_port = 0;
+    config.parameters_port = peer_->Port();
+    config.proxy_type = type;
+    config.proxy_server = "127.0.0.1";
+    config.proxy_port = peer_->Port();
+    Configure(config);
+    session_->dcbConnect_Click();
+    ASSERT_EQ(log_.errors.size(), 1u);
+    EXPECT_EQ(log_.errors[0],
+              "[dcbConnect_Click] Σφάλμα: Μη έγκυρος τύπος διακομιστή μεσολάβησης.");
+    EXPECT_EQ(ui_.main_window_closed, 1);
+  }
+  Settle();
+  EXPECT_EQ(peer_->connections, 0);
 }
 
 TEST_F(SessionTest, PcInfoRoundsSizesHalfToEven) {

@@ -2,14 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 
 #include "app/crypto.h"
+#include "common/process.h"
 #include "session/folder_session.h"
 #include "session/protocol.h"
 #include "session_test_support.h"
@@ -108,28 +106,17 @@ class SessionTest : public ::testing::Test {
 /// A SessionTest with a scratch folder for local files.
 class LocalFilesTest : public SessionTest {
  protected:
-  void SetUp() override {
-    SessionTest::SetUp();
-    char tmpl[] = "/tmp/vaultline-session-XXXXXX";
-    ASSERT_NE(::mkdtemp(tmpl), nullptr);
-    dir_ = tmpl;
-  }
-  void TearDown() override {
-    SessionTest::TearDown();
-    std::error_code ec;
-    std::filesystem::remove_all(dir_, ec);
-  }
   /// Writes `bytes` into the scratch file `name`; returns its path.
-  std::string Write(const std::string& name, std::string_view bytes) {
+  std::string Write(const std::string& name, const std::string& bytes) {
     const std::filesystem::path path = dir_ / name;
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    test_common::WriteFile(path, bytes);
     return path.string();
   }
   bool WaitIdle() {
     return Until([&] { return !session_->TransferActive() && View().window_enabled; });
   }
-  std::filesystem::path dir_;
+  test_common::TempDir temp_;
+  const std::filesystem::path dir_ = temp_.Path();
 };
 
 }  // namespace session

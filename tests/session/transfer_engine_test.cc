@@ -17,30 +17,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteAll(const fs::path& path, std::string_view bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
+using test_common::ReadFile;
+using test_common::WriteFile;
 
 /// Transfers against the scripted peer, with a scratch folder for local files.
-class TransferTest : public SessionTest {
+class TransferTest : public LocalFilesTest {
  protected:
-  void SetUp() override {
-    SessionTest::SetUp();
-    char tmpl[] = "/tmp/vaultline-transfer-XXXXXX";
-    ASSERT_NE(::mkdtemp(tmpl), nullptr);
-    dir_ = tmpl;
-  }
-  void TearDown() override {
-    SessionTest::TearDown();
-    std::error_code ec;
-    fs::remove_all(dir_, ec);
-  }
   /// Logs in with a listing that holds a.bin (10 bytes) and b.txt.
   void LogInWithFiles(std::string_view login_ok = "LOGINOK|100|1000|False|False") {
     LogIn("a.bin|10|20260306090559\r\nb.txt|3|20250101000000", login_ok);
@@ -56,10 +38,6 @@ class TransferTest : public SessionTest {
     peer_->SendFrame("DO DOWNLOAD");
     ExpectFrame("DO DOWNLOAD|1");
   }
-  bool WaitIdle() {
-    return Until([&] { return !session_->TransferActive() && View().window_enabled; });
-  }
-  fs::path dir_;
 };
 
 TEST_F(TransferTest, DownloadWritesTheFileAndStampsIt) {
@@ -79,7 +57,7 @@ TEST_F(TransferTest, DownloadWritesTheFileAndStampsIt) {
   Settle();
   peer_->Send("56789");
   ASSERT_TRUE(WaitIdle());
-  EXPECT_EQ(ReadAll(local), "0123456789");
+  EXPECT_EQ(ReadFile(local), "0123456789");
   EXPECT_FALSE(session_->Progress().visible);
   EXPECT_EQ(ui_.sounds, 1);
   EXPECT_TRUE(log_.Has("Λήψη αρχείου"));
@@ -90,7 +68,7 @@ TEST_F(TransferTest, DownloadWritesTheFileAndStampsIt) {
 TEST_F(TransferTest, ContinueAppendsAfterTheLocalBytes) {
   LogInWithFiles();
   const fs::path local = dir_ / "a.bin";
-  WriteAll(local, "0123");
+  WriteFile(local, "0123");
   ui_.exists_answers.push_back(ExistsAnswer::kContinue);
   StartDownload(local);
   ASSERT_EQ(ui_.exists_questions.size(), 1u);
@@ -103,13 +81,13 @@ TEST_F(TransferTest, ContinueAppendsAfterTheLocalBytes) {
   ExpectFrame("DO DOWNLOAD|5");
   peer_->Send("456789");
   ASSERT_TRUE(WaitIdle());
-  EXPECT_EQ(ReadAll(local), "0123456789");
+  EXPECT_EQ(ReadFile(local), "0123456789");
 }
 
 TEST_F(TransferTest, ALocalCopyAsLargeAsTheListedOneCanOnlyBeReplaced) {
   LogInWithFiles();
   const fs::path local = dir_ / "a.bin";
-  WriteAll(local, "abcdefghijkl");
+  WriteFile(local, "abcdefghijkl");
   ui_.exists_answers.push_back(ExistsAnswer::kContinue);  // not offered: taken as Cancel
   StartDownload(local);
   EXPECT_FALSE(ui_.exists_questions[0].second);
@@ -117,12 +95,12 @@ TEST_F(TransferTest, ALocalCopyAsLargeAsTheListedOneCanOnlyBeReplaced) {
             "Το αρχείο a.bin υπάρχει ήδη.\r\nΘέλετε να αντικατασταθεί;");
   Settle();
   EXPECT_EQ(peer_->received, "");
-  EXPECT_EQ(ReadAll(local), "abcdefghijkl") << "cancel leaves the local file untouched";
+  EXPECT_EQ(ReadFile(local), "abcdefghijkl") << "cancel leaves the local file untouched";
 
   ui_.exists_answers.push_back(ExistsAnswer::kReplace);
   StartDownload(local);
   ExpectFrame("DOWNLOAD|1|\\a.bin|False");
-  EXPECT_EQ(ReadAll(local), "") << "Replace empties the file";
+  EXPECT_EQ(ReadFile(local), "") << "Replace empties the file";
 }
 
 TEST_F(TransferTest, BytesAfterTheFilesEndAreReadAsMessages) {
@@ -131,14 +109,14 @@ TEST_F(TransferTest, BytesAfterTheFilesEndAreReadAsMessages) {
   StartStreaming(local);
   peer_->Send("0123456789" + Framed("TOTALSIZE|5"));
   ASSERT_TRUE(Until([&] { return session_->UsedBytes() == 5; }));
-  EXPECT_EQ(ReadAll(local), "0123456789");
+  EXPECT_EQ(ReadFile(local), "0123456789");
   EXPECT_EQ(session_->ClientState(), net::SocketState::kConnected);
 }
 
 TEST_F(TransferTest, EmptyFileFinishesAtTheGoAhead) {
   LogIn("empty.txt|0|20260101000000");
   const fs::path local = dir_ / "empty.txt";
-  WriteAll(local, "old");
+  WriteFile(local, "old");
   ui_.exists_answers.push_back(ExistsAnswer::kReplace);
   Select("empty.txt");
   session_->DownloadFile(local.string());
@@ -163,12 +141,12 @@ TEST_F(TransferTest, InUseDeletesOnlyTheEmptyFileThisDownloadCreated) {
   EXPECT_FALSE(session_->TransferActive());
 
   const fs::path partial = dir_ / "partial.bin";
-  WriteAll(partial, "0123");
+  WriteFile(partial, "0123");
   ui_.exists_answers.push_back(ExistsAnswer::kContinue);
   StartDownload(partial);
   ExpectFrame("DOWNLOAD|5|\\a.bin|False");
   Reply("INUSE");
-  EXPECT_EQ(ReadAll(partial), "0123") << "a partial file kept for resuming stays";
+  EXPECT_EQ(ReadFile(partial), "0123") << "a partial file kept for resuming stays";
 }
 
 TEST_F(TransferTest, FileNotFoundClosesTheProgressWindowAndTheFile) {
@@ -190,7 +168,7 @@ TEST_F(TransferTest, CancelWhileStreamingKeepsThePartialFileAndReconnects) {
   ASSERT_TRUE(Until([&] { return fs::file_size(local) == 3; }));
   session_->cmdCancel_Click();
   EXPECT_TRUE(log_.Has("Ακυρώθηκε."));
-  EXPECT_EQ(ReadAll(local), "012");
+  EXPECT_EQ(ReadFile(local), "012");
   // The client logs in again on a new connection and tells the server that
   // the session was re-opened.
   ASSERT_TRUE(Until([&] { return peer_->connections == 2 && peer_->Connected(); }));
@@ -253,7 +231,8 @@ TEST_F(TransferTest, InsideALinkedFolderTheRequestCarriesTheTarget) {
   ExpectFrame("LIST|\\manuals\\|True");
   Reply("LIST|guide.pdf|4|20260101000000");
   Select("guide.pdf");
-  session_->DownloadFile((dir_ / "guide.pdf").string());
+  ui_.save_file = (dir_ / "guide.pdf").string();
+  session_->lvFiles_DblClick();  // opening a file downloads it
   ExpectFrame("DOWNLOAD|1|\\manuals\\guide.pdf|True");
   EXPECT_EQ(session_->Progress().source, "\\Manuals\\guide.pdf");
 }
@@ -274,7 +253,7 @@ class UploadTest : public TransferTest {
 TEST_F(UploadTest, ChunkSizePlusOneGoesOutInTwoChunksAndAddsARow) {
   LogInWithFiles();
   const fs::path local = dir_ / "new.dat";
-  WriteAll(local, "0123456789abcdefX");  // 17 bytes
+  WriteFile(local, "0123456789abcdefX");  // 17 bytes
   session_->SetUploadText("  " + local.string() + " ");
   session_->dcbUpload_Click();
   ExpectFrame("UPLOAD|1|17|\\new.dat|" + Stamp(local));
@@ -298,7 +277,7 @@ TEST_F(UploadTest, ChunkSizePlusOneGoesOutInTwoChunksAndAddsARow) {
 TEST_F(UploadTest, SameNameInOtherCaseIsResumedAfterTheListedBytes) {
   LogInWithFiles("LOGINOK|13|1000|False|False");
   const fs::path local = dir_ / "A.BIN";
-  WriteAll(local, "0123456789abcdefghij");  // 20 bytes; listed a.bin holds 10
+  WriteFile(local, "0123456789abcdefghij");  // 20 bytes; listed a.bin holds 10
   ui_.exists_answers.push_back(ExistsAnswer::kContinue);
   session_->UploadFile(local.string());
   ASSERT_EQ(ui_.exists_questions.size(), 1u);
@@ -318,7 +297,7 @@ TEST_F(UploadTest, SameNameInOtherCaseIsResumedAfterTheListedBytes) {
 TEST_F(UploadTest, RefusalsBeforeAnyRequest) {
   LogInWithFiles("LOGINOK|900|1000|False|False");
   const fs::path empty = dir_ / "empty.txt";
-  WriteAll(empty, "");
+  WriteFile(empty, "");
   session_->UploadFile(empty.string());
   EXPECT_EQ(ui_.messages.back().text, "Δε μπορείτε να ανεβάσετε αρχεία μηδενικού μεγέθους.");
 
@@ -327,14 +306,14 @@ TEST_F(UploadTest, RefusalsBeforeAnyRequest) {
             "Το αρχείο \"" + (dir_ / "missing.txt").string() + "\" δεν υπάρχει.");
 
   const fs::path big = dir_ / "big.bin";
-  WriteAll(big, std::string(1001, 'x'));
+  WriteFile(big, std::string(1001, 'x'));
   session_->UploadFile(big.string());
   EXPECT_EQ(ui_.messages.back().text,
             "Το αρχείο είναι πολύ μεγάλο για τον προσωπικό χώρο. Δεν είναι δυνατή η αποστολή "
             "του.");
 
   const fs::path mid = dir_ / "mid.bin";
-  WriteAll(mid, std::string(200, 'x'));
+  WriteFile(mid, std::string(200, 'x'));
   session_->UploadFile(mid.string());
   EXPECT_EQ(ui_.messages.back().text,
             "Ο ελεύθερος χώρος δεν επαρκεί για να ανεβάσετε το επιλεγμένο αρχείο.\r\nΔιαγράψτε "
@@ -348,7 +327,7 @@ TEST_F(UploadTest, ReplacingAListedCopyIsNotCountedTwiceAgainstTheQuota) {
   // quota 1000, used 900, a 200-byte file replacing a listed 150-byte copy: 950 fits.
   LogIn("c.bin|150|20260101000000", "LOGINOK|900|1000|False|False");
   const fs::path local = dir_ / "c.bin";
-  WriteAll(local, std::string(200, 'y'));
+  WriteFile(local, std::string(200, 'y'));
   ui_.exists_answers.push_back(ExistsAnswer::kReplace);
   session_->UploadFile(local.string());
   ExpectFrame("UPLOAD|1|200|\\c.bin|" + Stamp(local));
@@ -357,7 +336,7 @@ TEST_F(UploadTest, ReplacingAListedCopyIsNotCountedTwiceAgainstTheQuota) {
 TEST_F(UploadTest, ShrinkingSourceFileEndsTheUploadWithAnError) {
   LogInWithFiles();
   const fs::path local = dir_ / "shrink.bin";
-  WriteAll(local, std::string(40, 'z'));
+  WriteFile(local, std::string(40, 'z'));
   session_->UploadFile(local.string());
   ExpectFrame("UPLOAD|1|40|\\shrink.bin|" + Stamp(local));
   ::truncate(local.c_str(), 20);
@@ -374,7 +353,7 @@ TEST_F(UploadTest, CancelWhileSendingReconnects) {
   Configure(config);
   LogInWithFiles("LOGINOK|0|1000000000|False|False");
   const fs::path local = dir_ / "large.bin";
-  WriteAll(local, std::string(64 * 1024 * 1024, 'q'));
+  WriteFile(local, std::string(64 * 1024 * 1024, 'q'));
   session_->UploadFile(local.string());
   ExpectFrame("UPLOAD|1|67108864|\\large.bin|" + Stamp(local));
   peer_->SendFrame("DO UPLOAD");
@@ -389,7 +368,7 @@ TEST_F(UploadTest, ResumeBeyondFourGibibytesUsesSixtyFourBitPositions) {
   constexpr std::int64_t kFourGiB = std::int64_t{4} * 1024 * 1024 * 1024;
   LogIn("huge.bin|4294967296|20260101000000", "LOGINOK|0|9999999999999|False|False");
   const fs::path local = dir_ / "huge.bin";
-  WriteAll(local, "");
+  WriteFile(local, "");
   fs::resize_file(local, kFourGiB);  // sparse
   {
     std::ofstream out(local, std::ios::binary | std::ios::app);
@@ -409,7 +388,7 @@ TEST_F(TransferTest, DownloadResumeBeyondFourGibibytesAppendsAtTheRightOffset) {
   constexpr std::int64_t kFourGiB = std::int64_t{4} * 1024 * 1024 * 1024;
   LogIn("huge.bin|4294967306|20260101000000");
   const fs::path local = dir_ / "huge.bin";
-  WriteAll(local, "");
+  WriteFile(local, "");
   fs::resize_file(local, kFourGiB);
   ui_.exists_answers.push_back(ExistsAnswer::kContinue);
   Select("huge.bin");

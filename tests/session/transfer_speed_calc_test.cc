@@ -2,66 +2,58 @@
 
 #include <gtest/gtest.h>
 
-#include "support/error.h"
+#include "common/expect_error.h"
 #include "support/text.h"
 
 namespace session {
 namespace {
 
-class SizeFormatting : public ::testing::Test {
- protected:
-  void SetUp() override { support::SetDecimalSeparator('.'); }
-  void TearDown() override { support::SetDecimalSeparator('.'); }
-  TransferSpeedCalc calc_;
-};
+using test_common::ExpectError;
 
-TEST_F(SizeFormatting, BytesBelowOneKilobyte) {
-  EXPECT_EQ(calc_.FormatSizeUnit(1023, 1, true), "1023.0 bytes");
-  EXPECT_EQ(calc_.FormatSizeUnit(1023, 1, false), "1023 bytes");
-  EXPECT_EQ(calc_.FormatSizeUnit(0, 1, false), "0 bytes");
-}
-
-TEST_F(SizeFormatting, UnitChangesAtExactly1024) {
-  EXPECT_EQ(calc_.FormatSizeUnit(1024, 1, true), "1.0 KB");
-  EXPECT_EQ(calc_.FormatSizeUnit(1024, 1, false), "1 KB");
-  EXPECT_EQ(calc_.FormatSizeUnit(1536, 1, false), "1.5 KB");
-  EXPECT_EQ(calc_.FormatSizeUnit(5.0 * 1024 * 1024 * 1024, 1, false), "5 GB");
-}
-
-TEST_F(SizeFormatting, UnitIsChosenBeforeRounding) {
-  // One byte short of 1 MiB is 1023.999 KB, which rounds up within the KB unit.
-  EXPECT_EQ(calc_.FormatSizeUnit(1024.0 * 1024 - 1, 1, true), "1024.0 KB");
-  EXPECT_EQ(calc_.FormatSizeUnit(1024.0 * 1024 - 1, 1, false), "1024 KB");
-}
-
-TEST_F(SizeFormatting, RoundsHalvesToEven) {
-  // 1.25 KB and 1.75 KB are exact in binary, so the half is real.
-  EXPECT_EQ(calc_.FormatSizeUnit(1.25 * 1024, 1, false), "1.2 KB");
-  EXPECT_EQ(calc_.FormatSizeUnit(1.75 * 1024, 1, false), "1.8 KB");
-  EXPECT_EQ(calc_.FormatSizeUnit(2.5, 0, false), "2 bytes");
-  EXPECT_EQ(calc_.FormatSizeUnit(3.5, 0, true), "4 bytes");  // no decimals: plain form
-}
-
-TEST_F(SizeFormatting, UsesTheConfiguredDecimalSeparator) {
-  support::SetDecimalSeparator(',');
-  EXPECT_EQ(calc_.FormatSizeUnit(1536, 1, false), "1,5 KB");
-  EXPECT_EQ(calc_.FormatSizeUnit(1024, 1, true), "1,0 KB");
-}
-
-TEST_F(SizeFormatting, HugeValuesStayInTheLargestUnit) {
+TEST(SizeFormatting, UnitsRoundingAndTheDecimalSeparator) {
   const double yotta = 1024.0 * 1024 * 1024 * 1024 * 1024 * 1024 * 1024 * 1024;
-  EXPECT_EQ(calc_.FormatSizeUnit(yotta, 1, false), "1 YB");
-  EXPECT_EQ(calc_.FormatSizeUnit(yotta * 2048, 0, false), "2048 YB");
+  struct Case {
+    double value;
+    int decimals;
+    bool keep_zero_decimals;
+    char separator;
+    const char* text;
+  };
+  for (const Case& c : {
+           Case{1023, 1, true, '.', "1023.0 bytes"},
+           Case{1023, 1, false, '.', "1023 bytes"},
+           Case{0, 1, false, '.', "0 bytes"},
+           // The unit changes at exactly 1024.
+           Case{1024, 1, true, '.', "1.0 KB"},
+           Case{1024, 1, false, '.', "1 KB"},
+           Case{1536, 1, false, '.', "1.5 KB"},
+           Case{5.0 * 1024 * 1024 * 1024, 1, false, '.', "5 GB"},
+           // The unit is chosen before rounding: 1023.999 KB rounds up within KB.
+           Case{1024.0 * 1024 - 1, 1, true, '.', "1024.0 KB"},
+           Case{1024.0 * 1024 - 1, 1, false, '.', "1024 KB"},
+           // Halves round to even (1.25 KB and 1.75 KB are exact in binary).
+           Case{1.25 * 1024, 1, false, '.', "1.2 KB"},
+           Case{1.75 * 1024, 1, false, '.', "1.8 KB"},
+           Case{2.5, 0, false, '.', "2 bytes"},
+           Case{3.5, 0, true, '.', "4 bytes"},  // no decimals: plain form
+           Case{1536, 1, false, ',', "1,5 KB"},
+           Case{1024, 1, true, ',', "1,0 KB"},
+           // Huge values stay in the largest unit.
+           Case{yotta, 1, false, '.', "1 YB"},
+           Case{yotta * 2048, 0, false, '.', "2048 YB"},
+       }) {
+    SCOPED_TRACE(c.text);
+    support::SetDecimalSeparator(c.separator);
+    EXPECT_EQ(TransferSpeedCalc().FormatSizeUnit(c.value, c.decimals, c.keep_zero_decimals),
+              c.text);
+  }
+  support::SetDecimalSeparator('.');
 }
 
-TEST_F(SizeFormatting, NegativeInputsRaiseError5) {
-  try {
-    calc_.FormatSizeUnit(-1, 1, false);
-    FAIL() << "no error raised";
-  } catch (const support::Error& e) {
-    EXPECT_EQ(e.Number(), 5);
-  }
-  EXPECT_THROW(calc_.FormatSizeUnit(1, -1, false), support::Error);
+TEST(SizeFormatting, NegativeInputsRaiseError5) {
+  TransferSpeedCalc calc;
+  ExpectError(5, [&] { calc.FormatSizeUnit(-1, 1, false); });
+  ExpectError(5, [&] { calc.FormatSizeUnit(1, -1, false); });
 }
 
 TEST(SpeedRing, AverageIsZeroBeforeAnySample) {
@@ -93,7 +85,7 @@ TEST(SpeedRing, TenSlotsAverageTheLastNineTicks) {
   EXPECT_DOUBLE_EQ(calc.AverageSpeed(), (7 * 100.0 + 2000.0) / 9);
 }
 
-TEST(SpeedRing, TwoSlotsKeepOnlyTheLastTick) {
+TEST(SpeedRing, TwoSlotsKeepOnlyTheLastTickAndOneSlotAveragesNothing) {
   TransferSpeedCalc calc;
   calc.SetSamples(2);
   calc.Clear();
@@ -102,13 +94,10 @@ TEST(SpeedRing, TwoSlotsKeepOnlyTheLastTick) {
   EXPECT_DOUBLE_EQ(calc.AverageSpeed(), 250.0);
   calc.AddSample(360);
   EXPECT_DOUBLE_EQ(calc.AverageSpeed(), 10.0);
-}
 
-TEST(SpeedRing, OneSlotNeverOverrunsAndAveragesNothing) {
-  TransferSpeedCalc calc;
   calc.SetSamples(1);
   calc.Clear();
-  for (int i = 1; i <= 5; ++i) calc.AddSample(i * 100);
+  for (int i = 1; i <= 5; ++i) calc.AddSample(i * 100);  // never overruns
   EXPECT_EQ(calc.AverageSpeed(), 0.0);
 }
 
@@ -135,40 +124,37 @@ TEST(SpeedRing, ShrinkingBelowTheWriteIndexRestartsAtSlotZero) {
   EXPECT_DOUBLE_EQ(calc.AverageSpeed(), (1000.0 + 10 + 10) / 3);
 }
 
-TEST(SpeedRing, SamplesBelowOneRaise380) {
+TEST(SpeedRing, SamplesBelowOneRaise380AndKeepTheRing) {
   TransferSpeedCalc calc;
-  try {
-    calc.SetSamples(0);
-    FAIL() << "no error raised";
-  } catch (const support::Error& e) {
-    EXPECT_EQ(e.Number(), 380);
-  }
+  ExpectError(380, [&] { calc.SetSamples(0); });
   EXPECT_EQ(calc.Samples(), 10);
 }
 
-TEST(Estimate, SecondsLeftRoundHalfToEven) {
-  TransferSpeedCalc calc;
-  EXPECT_EQ(calc.CalcEstimatedSeconds(1000, 500, 100), 5);
-  EXPECT_EQ(calc.CalcEstimatedSeconds(1000, 750, 100), 2);  // 2.5 -> 2
-  EXPECT_EQ(calc.CalcEstimatedSeconds(1000, 650, 100), 4);  // 3.5 -> 4
-  EXPECT_EQ(calc.CalcEstimatedSeconds(1000, 1000, 100), 0);
-}
-
-TEST(Estimate, ZeroSpeedIsUnknown) {
-  TransferSpeedCalc calc;
-  EXPECT_EQ(calc.CalcEstimatedSeconds(1000, 1, 0), -1);
+TEST(Estimate, SecondsLeftRoundHalfToEvenUnknownAtZeroSpeedAndCapped) {
+  struct Case {
+    std::int64_t total;
+    std::int64_t done;
+    double speed;
+    int seconds;
+  };
+  for (const Case& c : {
+           Case{1000, 500, 100, 5},
+           Case{1000, 750, 100, 2},  // 2.5 -> 2
+           Case{1000, 650, 100, 4},  // 3.5 -> 4
+           Case{1000, 1000, 100, 0},
+           Case{1000, 1, 0, -1},  // unknown
+           Case{std::int64_t{1} << 62, 1, 0.001, 2147483647},
+       }) {
+    SCOPED_TRACE(c.done);
+    EXPECT_EQ(TransferSpeedCalc().CalcEstimatedSeconds(c.total, c.done, c.speed), c.seconds);
+  }
 }
 
 TEST(Estimate, InvalidArgumentsRaiseError5) {
   TransferSpeedCalc calc;
-  EXPECT_THROW(calc.CalcEstimatedSeconds(1000, 0, 10), support::Error);
-  EXPECT_THROW(calc.CalcEstimatedSeconds(-1, 1, 10), support::Error);
-  EXPECT_THROW(calc.CalcEstimatedSeconds(1000, 1, -0.5), support::Error);
-}
-
-TEST(Estimate, HugeEstimatesAreCapped) {
-  TransferSpeedCalc calc;
-  EXPECT_EQ(calc.CalcEstimatedSeconds(std::int64_t{1} << 62, 1, 0.001), 2147483647);
+  ExpectError(5, [&] { calc.CalcEstimatedSeconds(1000, 0, 10); });
+  ExpectError(5, [&] { calc.CalcEstimatedSeconds(-1, 1, 10); });
+  ExpectError(5, [&] { calc.CalcEstimatedSeconds(1000, 1, -0.5); });
 }
 
 }  // namespace
