@@ -1,6 +1,6 @@
 // Feeds arbitrary bytes to the frame reader twice, whole and in pieces whose
 // sizes come from the input itself, and checks that both readings agree and
-// that no frame exceeds the limit.
+// that no frame exceeds the limit nor the frames together the bytes fed.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -56,5 +56,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (pieces.Failed()) break;
   }
   if (once != split) std::abort();
+  std::size_t payload_bytes = 0;
+  for (const auto& item : once) payload_bytes += item.payload.size();
+  if (payload_bytes > input.size()) std::abort();
   return 0;
 }

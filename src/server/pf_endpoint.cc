@@ -55,6 +55,8 @@ std::optional<std::string> PfResponse(std::string_view received, const PfAnswer&
     if (received.size() > kMaxRequestHead) return Response("400 Bad Request", "");
     return std::nullopt;
   }
+  // The same limit when the whole head came in one read.
+  if (head_end + 4 > kMaxRequestHead) return Response("400 Bad Request", "");
   const std::string_view line = received.substr(0, received.find("\r\n"));
   const auto first = line.find(' ');
   const auto second = line.find(' ', first == std::string_view::npos ? first : first + 1);

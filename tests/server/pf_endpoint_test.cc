@@ -51,6 +51,14 @@ TEST_F(ParametersEndpoint, OnlyACompleteGetOfTheFileIsAnswered) {
   EXPECT_EQ(PfResponse("hello\r\n\r\n", answer)->rfind("HTTP/1.1 400", 0), 0u);
   EXPECT_EQ(PfResponse(std::string(kMaxRequestHead + 1, 'a'), answer)->rfind("HTTP/1.1 400", 0),
             0u);
+  // The limit holds when an over-long head arrives whole in one read, and a
+  // head of exactly the limit is still served.
+  const std::string start = "GET /webftp/pf.txt HTTP/1.1\r\nX-Pad: ";
+  const auto padded = [&](std::size_t head_size) {
+    return start + std::string(head_size - start.size() - 4, 'a') + "\r\n\r\n";
+  };
+  EXPECT_EQ(PfResponse(padded(kMaxRequestHead + 1), answer)->rfind("HTTP/1.1 400", 0), 0u);
+  EXPECT_EQ(PfResponse(padded(kMaxRequestHead), answer)->rfind("HTTP/1.1 200", 0), 0u);
   const auto ok = PfResponse("GET HTTP://proxy.example:80/webftp/pf.txt HTTP/1.0\r\n\r\n", answer);
   ASSERT_TRUE(ok);
   EXPECT_NE(ok->find("\r\n\r\nQm9keQ=="), std::string::npos);
