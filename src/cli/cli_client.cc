@@ -178,10 +178,12 @@ ExitCode CliClient::LogIn() {
   }
   if (!Connected() || ui_.CloseRequested()) {
     const ExitCode code = Outcome();
-    if (code != ExitCode::kOk) return code;
     // Closed without a message of the session's: say what happened.
-    ui_.Note("the connection ended during the log-in");
-    return ExitCode::kConnection;
+    if (code == ExitCode::kOk || (code == ExitCode::kConnection && ui_.ConnectionFailures() == 0)) {
+      ui_.Note("the connection ended during the log-in");
+      return ExitCode::kConnection;
+    }
+    return code;
   }
   folder_.clear();
   return WaitIdle();
