@@ -104,6 +104,7 @@ TEST_F(DestroyInsideEventTest, DestroyedLaterFromAPostedCall) {
   ASSERT_TRUE(Until([&] { return s == nullptr; }));
 }
 
+// LoopTest fails these if a descriptor is left open.
 class ManyCyclesTest : public LoopTest {};
 
 TEST_F(ManyCyclesTest, ThousandsOfConnectCloseCyclesLeakNoDescriptors) {
@@ -116,7 +117,6 @@ TEST_F(ManyCyclesTest, ThousandsOfConnectCloseCyclesLeakNoDescriptors) {
     accepted = std::make_unique<SocketMaster>();
     accepted->Accept(id);
   };
-  const int fds_before = sys::OpenDescriptorCount();
   SocketMaster client;
   for (int i = 0; i < 2000; ++i) {
     bool connected = false;
@@ -131,7 +131,6 @@ TEST_F(ManyCyclesTest, ThousandsOfConnectCloseCyclesLeakNoDescriptors) {
     client.CloseSck();
   }
   Settle();
-  EXPECT_EQ(sys::OpenDescriptorCount(), fds_before);
   EXPECT_EQ(loop_.WatchCount(), 1u) << "only the listener is watched";
   server.CloseSck();
 }
@@ -139,7 +138,6 @@ TEST_F(ManyCyclesTest, ThousandsOfConnectCloseCyclesLeakNoDescriptors) {
 TEST_F(ManyCyclesTest, CloseWhileConnectingOrFailedLeaksNothing) {
   RawSocket listener = RawSocket::Listen(/*backlog=*/128);
   ASSERT_EQ(fcntl(listener.fd(), F_SETFL, O_NONBLOCK), 0);  // draining must never wait
-  const int fds_before = sys::OpenDescriptorCount();
   for (int i = 0; i < 1000; ++i) {
     SocketMaster s;
     s.Connect("127.0.0.1", i % 2 ? listener.Port() : testing::UnusedPort());
@@ -148,7 +146,6 @@ TEST_F(ManyCyclesTest, CloseWhileConnectingOrFailedLeaksNothing) {
     RawSocket drain(accept4(listener.fd(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
   }
   Settle();
-  EXPECT_EQ(sys::OpenDescriptorCount(), fds_before);
   EXPECT_EQ(loop_.WatchCount(), 0u);
   EXPECT_FALSE(dispatch::HasNotifier());
 }

@@ -7,18 +7,22 @@
 
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "common/expect_error.h"
+#include "common/process.h"
+
 #include "net/dispatch.h"
 #include "net/poll_event_loop.h"
 #include "net/socket_api.h"
 #include "net/socket_master.h"
-#include "support/error.h"
 
 namespace net::testing {
 
@@ -31,15 +35,19 @@ class LoopTest : public ::testing::Test {
  protected:
   // Construction and destruction rather than SetUp/TearDown, so that socket objects
   // that are members of a derived fixture are covered.
-  LoopTest() {
-    SetEventLoop(&loop_);
-    fds_at_start_ = sys::OpenDescriptorCount();
-  }
+  LoopTest() : fds_at_start_(OpenDescriptors()) { SetEventLoop(&loop_); }
   ~LoopTest() override {
     EXPECT_EQ(dispatch::LiveObjectCount(), 0) << "a SocketMaster outlived its test";
     EXPECT_FALSE(dispatch::IsServiceStarted());
     SetEventLoop(nullptr);
     SetErrorDisplayHook(nullptr);
+    // Whatever was open before the test (the framework's files, the loop's own wake-up
+    // descriptors) is not the test's; anything else still open has leaked.
+    std::vector<std::string> leaked;
+    for (const auto& [fd, target] : OpenDescriptors()) {
+      if (!fds_at_start_.contains(fd)) leaked.push_back(std::to_string(fd) + " -> " + target);
+    }
+    EXPECT_TRUE(leaked.empty()) << "descriptors leaked: " << ::testing::PrintToString(leaked);
   }
 
   /// Runs the loop until `done` holds; fails the test after kPatience.
@@ -53,8 +61,21 @@ class LoopTest : public ::testing::Test {
     loop_.RunUntil([] { return false; }, span);
   }
 
+  /// The open descriptors of the process and what each one names.
+  static std::map<int, std::string> OpenDescriptors() {
+    std::map<int, std::string> fds;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+      std::error_code ec;
+      const std::string target = std::filesystem::read_symlink(entry.path(), ec).string();
+      // Skips the listing's own descriptor (and one closed while listed).
+      if (ec || target.starts_with("/proc/")) continue;
+      fds.emplace(std::stoi(entry.path().filename().string()), target);
+    }
+    return fds;
+  }
+
   PollEventLoop loop_;
-  int fds_at_start_ = 0;
+  const std::map<int, std::string> fds_at_start_;
 };
 
 /// A plain blocking IPv4 socket for the other end of a test connection.
@@ -178,28 +199,7 @@ struct Recorder {
   std::vector<SocketErrorEvent> errors;
 };
 
-/// Expects `body` to throw support::Error with `number`; answers the error's source.
-template <typename Body>
-std::string ExpectError(int number, Body body) {
-  try {
-    body();
-  } catch (const support::Error& e) {
-    EXPECT_EQ(e.Number(), number) << e.Source() << ": " << e.Description();
-    return e.Source();
-  }
-  ADD_FAILURE() << "no error " << number;
-  return {};
-}
-
-/// A port on 127.0.0.1 where nobody listens (bound, then released).
-inline int UnusedPort() {
-  RawSocket s(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-  sockaddr_in sa = RawSocket::Loopback(0);
-  bind(s.fd(), reinterpret_cast<sockaddr*>(&sa), sizeof sa);
-  sockaddr_in out{};
-  socklen_t len = sizeof out;
-  getsockname(s.fd(), reinterpret_cast<sockaddr*>(&out), &len);
-  return ntohs(out.sin_port);
-}
+using test_common::ExpectError;
+using test_common::UnusedPort;
 
 }  // namespace net::testing

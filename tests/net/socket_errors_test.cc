@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "support/error.h"
+#include "common/expect_error.h"
 
 namespace net {
 namespace {
@@ -77,12 +77,8 @@ TEST(PortWords, KeepTheBitsOfEveryValidPort) {
 
 TEST(PortWords, OutOfRangePortIsOverflowError6) {
   for (std::int32_t port : {-1, 65536, 100000}) {
-    try {
-      ToPortWord(port);
-      FAIL() << "no error for " << port;
-    } catch (const support::Error& e) {
-      EXPECT_EQ(e.Number(), 6);
-    }
+    SCOPED_TRACE(port);
+    test_common::ExpectError(6, [&] { ToPortWord(port); });
   }
 }
 

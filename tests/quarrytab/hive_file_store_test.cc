@@ -7,11 +7,10 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
 #include <thread>
 
+#include "common/process.h"
 #include "quarrytab/registry.h"
 #include "support/error.h"
 
@@ -20,22 +19,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using test_common::ReadFile;
 
 class HiveFileStoreTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char tmpl[] = "/tmp/quarrytab-test-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir_ = tmpl;
-    store_ = std::make_shared<HiveFileStore>(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
+  HiveFileStoreTest()
+      : dir_(temp_.Path().string()), store_(std::make_shared<HiveFileStore>(dir_)) {}
 
   Registry Reg(std::shared_ptr<RegistryStore> store = nullptr) {
     Registry reg(store ? store : store_);
@@ -44,7 +33,8 @@ class HiveFileStoreTest : public ::testing::Test {
     return reg;
   }
 
-  std::string dir_;
+  test_common::TempDir temp_;
+  const std::string dir_;
   std::shared_ptr<HiveFileStore> store_;
 };
 
@@ -122,13 +112,11 @@ TEST_F(HiveFileStoreTest, ConcurrentWritersLoseNothing) {
 
 TEST_F(HiveFileStoreTest, HandEditedHiveKeepsBadLinesAcrossWrites) {
   fs::create_directories(dir_ + "/HKEY_CURRENT_USER");
-  {
-    std::ofstream out(store_->HivePath(kHkeyCurrentUser), std::ios::binary);
-    out << "Windows Registry Editor Version 5.00\n\n"
-           "[HKEY_CURRENT_USER\\Software\\Orvalis\\Vaultline]\n"
-           "\"Debug\"=dword:00000002\n"
-           "\"Width\"=dword:oops\n";
-  }
+  test_common::WriteFile(store_->HivePath(kHkeyCurrentUser),
+                         "Windows Registry Editor Version 5.00\n\n"
+                         "[HKEY_CURRENT_USER\\Software\\Orvalis\\Vaultline]\n"
+                         "\"Debug\"=dword:00000002\n"
+                         "\"Width\"=dword:oops\n");
   Registry reg = Reg();
   reg.SetValueKey("Debug");
   EXPECT_EQ(reg.Value(), Variant(std::int32_t{2}));
@@ -144,7 +132,7 @@ TEST_F(HiveFileStoreTest, HandEditedHiveKeepsBadLinesAcrossWrites) {
 
 TEST_F(HiveFileStoreTest, UnusableHiveDirectoryReadsAsDefaultAndWritesRaise) {
   // A plain file where the root's directory belongs (works whatever the user's rights).
-  std::ofstream(dir_ + "/HKEY_CURRENT_USER") << "not a directory";
+  test_common::WriteFile(dir_ + "/HKEY_CURRENT_USER", "not a directory");
   Registry reg = Reg();
   reg.SetValueKey("X");
   reg.SetDefault(std::string("d"));

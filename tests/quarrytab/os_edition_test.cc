@@ -18,89 +18,83 @@ OsVersionRecord Version(std::uint32_t major, std::uint32_t minor, std::uint8_t t
   return v;
 }
 
-std::string Edition(const OsVersionRecord& v, std::optional<std::uint32_t> product = {},
-                    bool x64 = false, bool include_sp = true, bool r2 = false) {
-  return WindowsEditionString(v, EditionFacts{product, r2, x64}, include_sp);
-}
+struct EditionCase {
+  OsVersionRecord version;
+  std::optional<std::uint32_t> product;
+  bool x64;
+  bool r2;
+  bool include_sp;
+  const char* expected;
+};
 
-TEST(EditionExamples, Windows7ProfessionalX64WithServicePack) {
-  EXPECT_EQ(Edition(Version(6, 1, 1, 0, "Service Pack 1"), 48, true),
-            "Windows 7 Professional x64 Edition, Service Pack 1");
-}
+// A few rows of each naming rule, the order in which suite bits are tried, and
+// the fallbacks for numbers and versions the tables do not know.
+const EditionCase kEditions[] = {
+    // Service pack: only when asked for, and never an empty one.
+    {Version(6, 1, 1, 0, "Service Pack 1"), 48, true, false, true,
+     "Windows 7 Professional x64 Edition, Service Pack 1"},
+    {Version(5, 1, 1, 0, "Service Pack 3"),
+     {},
+     false,
+     false,
+     true,
+     "Windows XP Professional, Service Pack 3"},
+    {Version(5, 1, 1, 0, "Service Pack 3"), {}, false, false, false, "Windows XP Professional"},
+    {Version(5, 1, 1, 0, ""), {}, false, false, true, "Windows XP Professional"},
+    // Windows 2000 and XP: suite bits, 0x0002 before 0x0080.
+    {Version(5, 0, 1), {}, false, false, true, "Windows 2000 Professional"},
+    {Version(5, 0, 3, 0x0082), {}, false, false, true, "Windows 2000 Advanced Server"},
+    {Version(5, 0, 3, 0x0080), {}, false, false, true, "Windows 2000 Datacenter Server"},
+    {Version(5, 0, 2), {}, false, false, true, "Windows 2000 Server"},
+    {Version(5, 1, 1, 0x0200), {}, true, false, true, "Windows XP Home x64 Edition"},
+    // Server 2003: XP x64 only for the exact suite; " Edition" goes before the suffix.
+    {Version(5, 2, 1, 0x0100), {}, true, false, true, "Windows XP Professional x64 Edition"},
+    {Version(5, 2, 3, 0x0110), {}, false, false, true, "Windows Server 2003 Standard Edition"},
+    {Version(5, 2, 3, 0x0482), {}, false, false, true, "Windows Server 2003 Datacenter Edition"},
+    {Version(5, 2, 3, 0x0402), {}, false, false, true, "Windows Server 2003 Enterprise Edition"},
+    {Version(5, 2, 3, 0x0400), {}, false, false, true, "Windows Server 2003 Web Edition"},
+    {Version(5, 2, 3), {}, false, true, true, "Windows Server 2003 R2 Standard Edition"},
+    {Version(5, 2, 3, 0x0002),
+     {},
+     true,
+     true,
+     true,
+     "Windows Server 2003 R2 Enterprise x64 Edition"},
+    // Vista to 8.1: product numbers; an unknown number or a failed query adds nothing.
+    {Version(6, 0, 1), 1, false, false, true, "Windows Vista Ultimate"},
+    {Version(6, 3, 1), 103, false, false, true, "Windows 8.1 Professional with Media Center"},
+    {Version(6, 4, 1), 4, false, false, true, "Windows 10 Beta Enterprise"},
+    {Version(6, 1, 1), 9999, false, false, true, "Windows 7"},
+    {Version(6, 1, 1), std::nullopt, false, false, true, "Windows 7"},
+    // Server 2008 and 2012: suite bits; 2012 has no Enterprise; 2012 R2 has no x64 suffix.
+    {Version(6, 0, 2, 0x0002), {}, false, false, true, "Windows Server 2008 Enterprise"},
+    {Version(6, 1, 3, 0x0082),
+     {},
+     true,
+     false,
+     true,
+     "Windows Server 2008 R2 Datacenter x64 Edition"},
+    {Version(6, 2, 3, 0x0020), {}, false, false, true, "Windows Server 2012 Essentials"},
+    {Version(6, 2, 3, 0x0002), {}, false, false, true, "Windows Server 2012 Standard"},
+    {Version(6, 2, 3, 0x00A0), {}, false, false, true, "Windows Server 2012 Datacenter"},
+    {Version(6, 3, 3, 0x0080), {}, true, false, true, "Windows Server 2012 R2 Datacenter"},
+    // Windows 10: its own numbers (Vista's mean nothing), and Server 2016.
+    {Version(10, 0, 1), 100, true, false, true, "Windows 10 Home x64 Edition"},
+    {Version(10, 0, 1), 133, false, false, true, "Windows 10 Mobile Enterprise"},
+    {Version(10, 0, 1), 1, false, false, true, "Windows 10"},
+    {Version(10, 1, 1), 48, false, false, true, "Windows <unknown> Pro"},
+    {Version(10, 0, 3), 48, true, false, true, "Windows Server 2016"},
+    // Other majors.
+    {Version(4, 0, 1), {}, false, false, true, "Windows <unknown>"},
+    {Version(11, 0, 1), {}, true, false, true, "Windows <unknown> x64 Edition"},
+};
 
-TEST(EditionExamples, XpProfessionalWithServicePack3) {
-  EXPECT_EQ(Edition(Version(5, 1, 1, 0, "Service Pack 3")),
-            "Windows XP Professional, Service Pack 3");
-}
-
-TEST(EditionExamples, Server2012R2NeverGetsTheX64Suffix) {
-  EXPECT_EQ(Edition(Version(6, 3, 3), std::nullopt, true), "Windows Server 2012 R2 Standard");
-  EXPECT_EQ(Edition(Version(6, 3, 3, 0x0080), std::nullopt, true),
-            "Windows Server 2012 R2 Datacenter");
-}
-
-TEST(EditionServicePack, NeverWithoutIncludeSpAndNoTrailingSeparator) {
-  EXPECT_EQ(Edition(Version(5, 1, 1, 0, "Service Pack 3"), {}, false, false),
-            "Windows XP Professional");
-  EXPECT_EQ(Edition(Version(5, 1, 1, 0, ""), {}, false, true), "Windows XP Professional");
-}
-
-TEST(EditionWindows2000AndXp, SuiteBitsChooseTheName) {
-  EXPECT_EQ(Edition(Version(5, 0, 1)), "Windows 2000 Professional");
-  EXPECT_EQ(Edition(Version(5, 0, 3, 0x0002)), "Windows 2000 Advanced Server");
-  EXPECT_EQ(Edition(Version(5, 0, 3, 0x0082)), "Windows 2000 Advanced Server");  // 0x0002 first
-  EXPECT_EQ(Edition(Version(5, 0, 3, 0x0080)), "Windows 2000 Datacenter Server");
-  EXPECT_EQ(Edition(Version(5, 0, 2)), "Windows 2000 Server");
-  EXPECT_EQ(Edition(Version(5, 1, 1, 0x0200)), "Windows XP Home Edition");
-  EXPECT_EQ(Edition(Version(5, 1, 1, 0x0200), {}, true), "Windows XP Home x64 Edition");
-}
-
-TEST(EditionServer2003, XpX64OnlyForTheExactSuiteAndOrderOfEditions) {
-  EXPECT_EQ(Edition(Version(5, 2, 1, 0x0100), {}, true), "Windows XP Professional x64 Edition");
-  EXPECT_EQ(Edition(Version(5, 2, 3, 0x0110)), "Windows Server 2003 Standard Edition");
-  EXPECT_EQ(Edition(Version(5, 2, 3, 0x0482)), "Windows Server 2003 Datacenter Edition");
-  EXPECT_EQ(Edition(Version(5, 2, 3, 0x0402)), "Windows Server 2003 Enterprise Edition");
-  EXPECT_EQ(Edition(Version(5, 2, 3, 0x0400)), "Windows Server 2003 Web Edition");
-  EXPECT_EQ(Edition(Version(5, 2, 3), {}, false, true, true),
-            "Windows Server 2003 R2 Standard Edition");
-  // " Edition" is removed everywhere before the suffix goes on.
-  EXPECT_EQ(Edition(Version(5, 2, 3, 0x0002), {}, true, true, true),
-            "Windows Server 2003 R2 Enterprise x64 Edition");
-}
-
-TEST(EditionVistaTo8, ProductNumbersNameTheEdition) {
-  EXPECT_EQ(Edition(Version(6, 0, 1), 1), "Windows Vista Ultimate");
-  EXPECT_EQ(Edition(Version(6, 2, 1), 84), "Windows 8 Enterprise N");
-  EXPECT_EQ(Edition(Version(6, 3, 1), 103), "Windows 8.1 Professional with Media Center");
-  EXPECT_EQ(Edition(Version(6, 4, 1), 4), "Windows 10 Beta Enterprise");
-  EXPECT_EQ(Edition(Version(6, 1, 1), 9999), "Windows 7");  // unknown number: nothing, no space
-  EXPECT_EQ(Edition(Version(6, 1, 1), std::nullopt), "Windows 7");  // failed query
-  EXPECT_EQ(Edition(Version(6, 1, 1), 3, true), "Windows 7 Home Premium x64 Edition");
-}
-
-TEST(EditionServer2008And2012, SuiteBitsChooseTheEdition) {
-  EXPECT_EQ(Edition(Version(6, 0, 3)), "Windows Server 2008 Standard");
-  EXPECT_EQ(Edition(Version(6, 0, 2, 0x0002)), "Windows Server 2008 Enterprise");
-  EXPECT_EQ(Edition(Version(6, 1, 3, 0x0082), {}, true),
-            "Windows Server 2008 R2 Datacenter x64 Edition");
-  EXPECT_EQ(Edition(Version(6, 2, 3, 0x0020)), "Windows Server 2012 Essentials");
-  EXPECT_EQ(Edition(Version(6, 2, 3, 0x0002)), "Windows Server 2012 Standard");  // no Enterprise
-  EXPECT_EQ(Edition(Version(6, 2, 3, 0x00A0)), "Windows Server 2012 Datacenter");
-}
-
-TEST(EditionWindows10, ProductNumbersAndServer2016) {
-  EXPECT_EQ(Edition(Version(10, 0, 1), 48), "Windows 10 Pro");
-  EXPECT_EQ(Edition(Version(10, 0, 1), 100, true), "Windows 10 Home x64 Edition");
-  EXPECT_EQ(Edition(Version(10, 0, 1), 72), "Windows 10 Enterprise");
-  EXPECT_EQ(Edition(Version(10, 0, 1), 133), "Windows 10 Mobile Enterprise");
-  EXPECT_EQ(Edition(Version(10, 0, 1), 1), "Windows 10");  // Vista's numbers mean nothing here
-  EXPECT_EQ(Edition(Version(10, 1, 1), 48), "Windows <unknown> Pro");
-  EXPECT_EQ(Edition(Version(10, 0, 3), 48, true), "Windows Server 2016");
-}
-
-TEST(EditionUnknown, OtherMajorsAreUnknown) {
-  EXPECT_EQ(Edition(Version(4, 0, 1)), "Windows <unknown>");
-  EXPECT_EQ(Edition(Version(11, 0, 1), {}, true), "Windows <unknown> x64 Edition");
+TEST(WindowsEditionString, NamesTheEditionByVersionSuiteAndProduct) {
+  for (const EditionCase& c : kEditions) {
+    SCOPED_TRACE(c.expected);
+    EXPECT_EQ(WindowsEditionString(c.version, EditionFacts{c.product, c.r2, c.x64}, c.include_sp),
+              c.expected);
+  }
 }
 
 TEST(OSInfoEdition, DistributionNameReplacesTheWindowsText) {

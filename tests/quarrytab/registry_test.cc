@@ -5,11 +5,14 @@
 #include <cstdlib>
 #include <memory>
 
+#include "common/expect_error.h"
 #include "quarrytab/memory_registry_store.h"
 #include "support/error.h"
 
 namespace quarrytab {
 namespace {
+
+using test_common::ExpectError;
 
 constexpr const char* kKey = "Software\\Orvalis\\Vaultline";
 
@@ -25,17 +28,6 @@ class RegistryTest : public ::testing::Test {
     RegistryData data;
     if (store_->QueryValue(kHkeyCurrentUser, kKey, name, data) != 0) data.type = -1;
     return data;
-  }
-
-  /// Runs `op` and returns the error it raised (number 0 when none).
-  template <typename Op>
-  static support::Error Raised(Op op) {
-    try {
-      op();
-    } catch (const support::Error& e) {
-      return e;
-    }
-    return support::Error(0, "", "");
   }
 
   std::shared_ptr<MemoryRegistryStore> store_;
@@ -62,52 +54,47 @@ TEST_F(RegistryReadTest, MissingKeyOrUnsetRootGivesDefault) {
   EXPECT_EQ(unset.Value(), Variant(std::int32_t{7}));
 }
 
+TEST_F(RegistryReadTest, StoredDataIsDecodedByItsTypeWhichBecomesTheValueType) {
+  setenv("QUARRYTAB_TEST_VAR", "/opt/x", 1);
+  struct Case {
+    const char* what;
+    RegistryData stored;
+    Variant value;
+  };
+  const Case cases[] = {
+      {"dword", {kRegDword, std::string("\x10\0\0\0", 4)}, std::int32_t{16}},
+      {"big-endian dword",
+       {kRegDwordBigEndian, std::string("\0\0\x01\x02", 4)},
+       std::int32_t{0x0102}},
+      {"text loses one trailing nul", {kRegSz, std::string("abc\0", 4)}, std::string("abc")},
+      {"multi-string keeps its separators",
+       {kRegMultiSz, std::string("a\0b\0\0", 5)},
+       std::string("a\0b\0", 4)},
+      {"expandable text expands known references only",
+       {kRegExpandSz, std::string("%QUARRYTAB_TEST_VAR%/bin:%NO_SUCH_VAR_HERE%:100%\0", 49)},
+       std::string("/opt/x/bin:%NO_SUCH_VAR_HERE%:100%")},
+      {"other types read as bytes", {11, std::string("\x01\x02\x03", 3)}, Bytes{1, 2, 3}},
+  };
+  store_->CreateKey(kHkeyCurrentUser, kKey);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    store_->SetValue(kHkeyCurrentUser, kKey, "V", c.stored);
+    reg_.SetValueKey("V");
+    reg_.SetValueType(kRegBinary);
+    EXPECT_EQ(reg_.Value(), c.value);
+    EXPECT_EQ(reg_.ValueType(), c.stored.type);
+  }
+}
+
 TEST_F(RegistryReadTest, DwordReadSetsTypeSoTheNextWriteIsADword) {
   store_->CreateKey(kHkeyCurrentUser, kKey);
-  store_->SetValue(kHkeyCurrentUser, kKey, "N", RegistryData{4, std::string("\x10\0\0\0", 4)});
+  store_->SetValue(kHkeyCurrentUser, kKey, "N",
+                   RegistryData{kRegDword, std::string("\x10\0\0\0", 4)});
   reg_.SetValueKey("N");
   reg_.SetValueType(kRegSz);
-  EXPECT_EQ(reg_.Value(), Variant(std::int32_t{16}));
-  EXPECT_EQ(reg_.ValueType(), kRegDword);
+  reg_.Value();
   reg_.SetValue(std::int32_t{-2});
-  EXPECT_EQ(Stored("N"), (RegistryData{4, std::string("\xFE\xFF\xFF\xFF", 4)}));
-}
-
-TEST_F(RegistryReadTest, BigEndianDwordIsReversed) {
-  store_->CreateKey(kHkeyCurrentUser, kKey);
-  store_->SetValue(kHkeyCurrentUser, kKey, "B",
-                   RegistryData{5, std::string("\x00\x00\x01\x02", 4)});
-  reg_.SetValueKey("B");
-  EXPECT_EQ(reg_.Value(), Variant(std::int32_t{0x0102}));
-  EXPECT_EQ(reg_.ValueType(), kRegDwordBigEndian);
-}
-
-TEST_F(RegistryReadTest, TextLosesOneTrailingNulAndMultiStringKeepsSeparators) {
-  store_->CreateKey(kHkeyCurrentUser, kKey);
-  store_->SetValue(kHkeyCurrentUser, kKey, "S", RegistryData{1, std::string("abc\0", 4)});
-  store_->SetValue(kHkeyCurrentUser, kKey, "M", RegistryData{7, std::string("a\0b\0\0", 5)});
-  reg_.SetValueKey("S");
-  EXPECT_EQ(reg_.Value(), Variant(std::string("abc")));
-  reg_.SetValueKey("M");
-  EXPECT_EQ(reg_.Value(), Variant(std::string("a\0b\0", 4)));
-  EXPECT_EQ(reg_.ValueType(), kRegMultiSz);
-}
-
-TEST_F(RegistryReadTest, ExpandStringExpandsKnownReferencesOnly) {
-  setenv("QUARRYTAB_TEST_VAR", "/opt/x", 1);
-  store_->CreateKey(kHkeyCurrentUser, kKey);
-  const std::string text = "%QUARRYTAB_TEST_VAR%/bin:%NO_SUCH_VAR_HERE%:100%";
-  store_->SetValue(kHkeyCurrentUser, kKey, "E", RegistryData{2, text + '\0'});
-  reg_.SetValueKey("E");
-  EXPECT_EQ(reg_.Value(), Variant(std::string("/opt/x/bin:%NO_SUCH_VAR_HERE%:100%")));
-}
-
-TEST_F(RegistryReadTest, OtherTypesReadAsBytes) {
-  store_->CreateKey(kHkeyCurrentUser, kKey);
-  store_->SetValue(kHkeyCurrentUser, kKey, "Q", RegistryData{11, std::string("\x01\x02\x03", 3)});
-  reg_.SetValueKey("Q");
-  EXPECT_EQ(reg_.Value(), Variant(Bytes{1, 2, 3}));
-  EXPECT_EQ(reg_.ValueType(), 11);
+  EXPECT_EQ(Stored("N"), (RegistryData{kRegDword, std::string("\xFE\xFF\xFF\xFF", 4)}));
 }
 
 TEST_F(RegistryReadTest, RemoteComputerReadGivesDefault) {
@@ -121,64 +108,65 @@ TEST_F(RegistryReadTest, RemoteComputerReadGivesDefault) {
 
 using RegistryWriteTest = RegistryTest;
 
-TEST_F(RegistryWriteTest, TextWithBinaryTypeRaises26000) {
+TEST_F(RegistryWriteTest, ValueIsStoredAsTheValueTypeAsks) {
+  struct Case {
+    const char* what;
+    std::int32_t type;
+    Variant value;
+    RegistryData stored;  // type -1: nothing stored
+  };
+  const Case cases[] = {
+      {"bytes as binary are written whole",
+       kRegBinary,
+       Bytes{0, 0xFF, 0x7C},
+       {kRegBinary, std::string("\0\xFF\x7C", 3)}},
+      {"a double as dword writes nothing", kRegDword, 3.0, {-1, ""}},
+      {"big-endian type writes a little-endian dword",
+       kRegDwordBigEndian,
+       std::int16_t{258},
+       {kRegDword, std::string("\x02\x01\0\0", 4)}},
+      {"expandable needs a double percent",
+       kRegExpandSz,
+       std::string("%HOME%/x"),
+       {kRegSz, std::string("%HOME%/x\0", 9)}},
+      {"and a later percent",
+       kRegExpandSz,
+       std::string("a%%b%"),
+       {kRegExpandSz, std::string("a%%b%\0", 6)}},
+      {"an integer as text", kRegSz, std::int32_t{12}, {kRegSz, std::string("12\0", 3)}},
+      {"multi-string gets two nuls",
+       kRegMultiSz,
+       std::string("a"),
+       {kRegMultiSz, std::string("a\0\0", 3)}},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string name = "V" + std::to_string(n++);
+    reg_.SetValueKey(name);
+    reg_.SetValueType(c.type);
+    reg_.SetValue(c.value);
+    EXPECT_EQ(Stored(name), c.stored);
+  }
+  EXPECT_TRUE(reg_.KeyExists());  // opened for writing even when nothing was stored
+}
+
+TEST_F(RegistryWriteTest, RefusedWritesRaiseTheirNumberAndStoreNothing) {
   reg_.SetValueKey("Password");
   reg_.SetValueType(kRegBinary);
-  const support::Error e = Raised([&] { reg_.SetValue(std::string("secret")); });
-  EXPECT_EQ(e.Number(), 26000);
-  EXPECT_EQ(e.Source(), "quarrytab.Registry");
+  EXPECT_EQ(ExpectError(26000, [&] { reg_.SetValue(std::string("secret")); }),
+            "quarrytab.Registry");
   EXPECT_EQ(Stored("Password").type, -1);
-}
-
-TEST_F(RegistryWriteTest, BytesWithBinaryTypeAreWrittenWhole) {
-  reg_.SetValueKey("Password");
-  reg_.SetValueType(kRegBinary);
-  reg_.SetValue(Bytes{0, 0xFF, 0x7C});
-  EXPECT_EQ(Stored("Password"), (RegistryData{3, std::string("\0\xFF\x7C", 3)}));
-}
-
-TEST_F(RegistryWriteTest, DoubleWithDwordTypeWritesNothingAndRaisesNothing) {
-  reg_.SetValueKey("D");
-  reg_.SetValueType(kRegDword);
-  reg_.SetValue(3.0);
-  EXPECT_EQ(Stored("D").type, -1);
-  EXPECT_TRUE(reg_.KeyExists());  // the key itself was opened for writing
-}
-
-TEST_F(RegistryWriteTest, BigEndianTypeWritesLittleEndianDwordFromInteger) {
-  reg_.SetValueKey("D");
-  reg_.SetValueType(kRegDwordBigEndian);
-  reg_.SetValue(std::int16_t{258});
-  EXPECT_EQ(Stored("D"), (RegistryData{4, std::string("\x02\x01\0\0", 4)}));
-}
-
-TEST_F(RegistryWriteTest, TextIsExpandableOnlyWithDoublePercentAndALaterPercent) {
-  reg_.SetValueType(kRegExpandSz);
-  reg_.SetValueKey("A");
-  reg_.SetValue(std::string("%HOME%/x"));
-  EXPECT_EQ(Stored("A").type, kRegSz);
-  reg_.SetValueKey("B");
-  reg_.SetValue(std::string("a%%b%"));
-  EXPECT_EQ(Stored("B").type, kRegExpandSz);
-  reg_.SetValueType(kRegSz);
-  reg_.SetValueKey("C");
-  reg_.SetValue(std::int32_t{12});
-  EXPECT_EQ(Stored("C"), (RegistryData{1, std::string("12\0", 3)}));
-}
-
-TEST_F(RegistryWriteTest, MultiStringGetsTwoNuls) {
-  reg_.SetValueKey("M");
-  reg_.SetValueType(kRegMultiSz);
-  reg_.SetValue(std::string("a"));
-  EXPECT_EQ(Stored("M"), (RegistryData{7, std::string("a\0\0", 3)}));
-}
-
-TEST_F(RegistryWriteTest, UnsupportedTypeFailsWithCode13) {
   reg_.SetValueKey("L");
   reg_.SetValueType(kRegLink);
-  const support::Error e = Raised([&] { reg_.SetValue(std::string("x")); });
-  EXPECT_EQ(e.Number(), 26013);
-  EXPECT_EQ(e.Description(), "Failed to set registry value.\r\nThe data is invalid.\r\n");
+  try {
+    reg_.SetValue(std::string("x"));
+    ADD_FAILURE() << "a link value was written";
+  } catch (const support::Error& e) {
+    EXPECT_EQ(e.Number(), 26013);
+    EXPECT_EQ(e.Description(), "Failed to set registry value.\r\nThe data is invalid.\r\n");
+  }
+  EXPECT_EQ(Stored("L").type, -1);
 }
 
 TEST_F(RegistryWriteTest, UnsetRootRaisesInvalidHandleAndKeepsProperties) {
@@ -186,7 +174,7 @@ TEST_F(RegistryWriteTest, UnsetRootRaisesInvalidHandleAndKeepsProperties) {
   unset.SetSectionKey("A");
   unset.SetValueKey("B");
   unset.SetValueType(kRegSz);
-  EXPECT_EQ(Raised([&] { unset.SetValue(std::string("x")); }).Number(), 26006);
+  ExpectError(26006, [&] { unset.SetValue(std::string("x")); });
   unset.SetClassKey(kHkeyCurrentUser);
   unset.SetValue(std::string("x"));  // corrected and retried
   EXPECT_EQ(unset.Value(), Variant(std::string("x")));
@@ -214,11 +202,15 @@ using RegistryKeyTest = RegistryTest;
 TEST_F(RegistryKeyTest, DeleteMissingValueRaises26002WithSystemText) {
   reg_.CreateKey();
   reg_.SetValueKey("Nothing");
-  const support::Error e = Raised([&] { reg_.DeleteValue(); });
-  EXPECT_EQ(e.Number(), 26002);
-  EXPECT_EQ(e.Source(), "quarrytab.Registry");
-  EXPECT_EQ(e.Description(),
-            "Failed to delete registry key.\r\nThe system cannot find the file specified.\r\n");
+  try {
+    reg_.DeleteValue();
+    ADD_FAILURE() << "a missing value was deleted";
+  } catch (const support::Error& e) {
+    EXPECT_EQ(e.Number(), 26002);
+    EXPECT_EQ(e.Source(), "quarrytab.Registry");
+    EXPECT_EQ(e.Description(),
+              "Failed to delete registry key.\r\nThe system cannot find the file specified.\r\n");
+  }
 }
 
 TEST_F(RegistryKeyTest, CreateKeyMakesParentsAndDeleteKeyRefusesKeysWithChildren) {
@@ -226,11 +218,11 @@ TEST_F(RegistryKeyTest, CreateKeyMakesParentsAndDeleteKeyRefusesKeysWithChildren
   EXPECT_TRUE(reg_.KeyExists());
   reg_.SetSectionKey("Software\\Orvalis");
   EXPECT_TRUE(reg_.KeyExists());
-  EXPECT_EQ(Raised([&] { reg_.DeleteKey(); }).Number(), 26005);
+  ExpectError(26005, [&] { reg_.DeleteKey(); });
   reg_.SetSectionKey(kKey);
   reg_.DeleteKey();
   EXPECT_FALSE(reg_.KeyExists());
-  EXPECT_EQ(Raised([&] { reg_.DeleteKey(); }).Number(), 26002);
+  ExpectError(26002, [&] { reg_.DeleteKey(); });
 }
 
 TEST_F(RegistryKeyTest, NamesIgnoreLetterCase) {

@@ -5,6 +5,7 @@
 #include <ctime>
 #include <vector>
 
+#include "common/expect_error.h"
 #include "quarrytab/display_facts.h"
 #include "support/error.h"
 
@@ -48,12 +49,8 @@ TEST(SystemFacts, TheFactsTheProgramReportsAreThere) {
 TEST(DiskLetter, BadLettersRaise5AndKeepTheRootPath) {
   DiskInfo disk;
   for (const char* bad : {"", "1", "-", "\xce\xb1"}) {
-    try {
-      disk.SetDriveLetter(bad);
-      ADD_FAILURE() << "accepted \"" << bad << "\"";
-    } catch (const support::Error& e) {
-      EXPECT_EQ(e.Number(), 5);
-    }
+    SCOPED_TRACE(bad);
+    test_common::ExpectError(5, [&] { disk.SetDriveLetter(bad); });
     EXPECT_EQ(disk.RootPath(), "C:\\");
   }
   disk.SetDriveLetter("zebra");
