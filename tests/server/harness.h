@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <string_view>
 
@@ -14,6 +15,10 @@ namespace server::testing {
 /// How a test reaches the server: sessions driven in memory through a fake
 /// transport, or the real server on an event loop over loopback TCP.
 enum class Mode { kMemory, kLoopback };
+/// Names the mode in test listings.
+inline void PrintTo(Mode mode, std::ostream* out) {
+  *out << (mode == Mode::kMemory ? "memory" : "loopback");
+}
 
 /// One client connection speaking raw bytes.
 class TestClient {

@@ -1,6 +1,7 @@
 #include "session/folder_session.h"
 
 #include <gtest/gtest.h>
+#include <cctype>
 
 #include "app/crypto.h"
 #include "session/protocol.h"
@@ -143,6 +144,8 @@ struct ErrorCase {
   MessageIcon icon;
 };
 
+void PrintTo(const ErrorCase& c, std::ostream* out) { *out << c.reply; }
+
 class ErrorReplyTest : public SessionTest, public ::testing::WithParamInterface<ErrorCase> {};
 
 TEST_P(ErrorReplyTest, LoginRefusalsResetAndExplain) {
@@ -180,7 +183,14 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"NOPERMISSION", "Απαγορεύεται η πρόσβαση.",
                   "Δεν έχετε επαρκή δικαιώματα για πρόσβαση στον προσωπικό χώρο.\r\nΑν "
                   "πιστεύετε ότι το μήνυμα είναι εσφαλμένο, επικοινωνήστε με τη Norvane.",
-                  MessageIcon::kCritical}));
+                  MessageIcon::kCritical}),
+    [](const auto& info) {
+      std::string n = info.param.reply;
+      for (char& c : n) {
+        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+      }
+      return n + "_" + std::to_string(info.index);
+    });
 
 TEST_F(SessionTest, ProtocolMismatchOffersTheNewerClientAndClosesOnYesOnly) {
   for (const MessageAnswer answer : {MessageAnswer::kNo, MessageAnswer::kYes}) {
@@ -299,6 +309,8 @@ struct MalformedCase {
   std::string bytes;
   bool reported;
 };
+
+void PrintTo(const MalformedCase& c, std::ostream* out) { *out << c.name; }
 
 class MalformedTest : public SessionTest, public ::testing::WithParamInterface<MalformedCase> {};
 
