@@ -205,25 +205,26 @@ ExitCode CliClient::SwitchToDealers() {
 std::string CliClient::CurrentFolder() const { return JoinRemotePath(folder_); }
 
 int CliClient::FindRow(const std::string& name) const {
+  if (name == kUpRow) return -1;
   const auto& rows = session_->View().rows;
+  int other_case = -1;
   for (std::size_t i = 0; i < rows.size(); ++i) {
-    if (rows[i].name == name && rows[i].name != kUpRow) return static_cast<int>(i);
+    const std::string row_name = rows.Name(i);
+    if (row_name == name) return static_cast<int>(i);
+    if (other_case < 0 && row_name != kUpRow && support::EqualsIgnoreCase(row_name, name))
+      other_case = static_cast<int>(i);
   }
-  for (std::size_t i = 0; i < rows.size(); ++i) {
-    if (support::EqualsIgnoreCase(rows[i].name, name) && rows[i].name != kUpRow)
-      return static_cast<int>(i);
-  }
-  return -1;
+  return other_case;
 }
 
 ExitCode CliClient::OpenFolders(const std::vector<std::string>& names) {
   for (const auto& name : names) {
     const int row = FindRow(name);
-    if (row < 0 || !session_->View().rows[static_cast<std::size_t>(row)].is_folder) {
+    if (row < 0 || !session_->View().rows.IsFolder(static_cast<std::size_t>(row))) {
       ui_.Note("no folder named " + name + " in " + CurrentFolder());
       return ExitCode::kRefused;
     }
-    const std::string real_name = session_->View().rows[static_cast<std::size_t>(row)].name;
+    const std::string real_name = session_->View().rows.Name(static_cast<std::size_t>(row));
     session_->lvFiles_SelectRow(row);
     session_->lvFiles_KeyDown(session::ListKey::kEnter);
     const ExitCode code = WaitIdle();
@@ -280,22 +281,19 @@ ExitCode CliClient::List() {
       ui_.Note("nothing named " + folders.back() + " in " + CurrentFolder());
       return ExitCode::kRefused;
     }
-    if (session_->View().rows[static_cast<std::size_t>(row)].is_folder) {
+    if (session_->View().rows.IsFolder(static_cast<std::size_t>(row))) {
       if (const ExitCode code = OpenFolders({folders.back()}); code != ExitCode::kOk) return code;
     } else {
       only_row = row;
     }
   }
   const auto& rows = session_->View().rows;
-  const auto& sizes = session_->RowSizes();
-  const auto& stamps = session_->RowStamps();
   for (std::size_t i = 0; i < rows.size(); ++i) {
     if (only_row >= 0 && static_cast<int>(i) != only_row) continue;
-    if (rows[i].name == kUpRow) continue;
-    const std::int64_t size = i < sizes.size() ? sizes[i] : 0;
-    const std::string stamp = i < stamps.size() ? stamps[i] : std::string();
-    out_ << (rows[i].is_folder ? 'd' : 'f') << '\t' << size << '\t' << stamp << '\t' << rows[i].name
-         << '\n';
+    const std::string name = rows.Name(i);
+    if (name == kUpRow) continue;
+    out_ << (rows.IsFolder(i) ? 'd' : 'f') << '\t' << rows.ByteSize(i) << '\t' << rows.Stamp(i)
+         << '\t' << name << '\n';
   }
   out_.flush();
   return ExitCode::kOk;
@@ -304,7 +302,7 @@ ExitCode CliClient::List() {
 ExitCode CliClient::Get() {
   int row = -1;
   if (const ExitCode code = SelectTarget(row); code != ExitCode::kOk) return code;
-  const auto& item = session_->View().rows[static_cast<std::size_t>(row)];
+  const session::ListItemView item = session_->View().rows[static_cast<std::size_t>(row)];
   if (item.is_folder) {
     ui_.Note(item.name + " is a folder; get downloads files");
     return ExitCode::kRefused;

@@ -6,9 +6,21 @@
 
 namespace gui {
 
-FileListModel::FileListModel(const std::vector<session::ListItemView>& rows, IconLookup icons,
-                             QObject* parent)
+FileListModel::FileListModel(const session::ListRows& rows, IconLookup icons, QObject* parent)
     : QAbstractTableModel(parent), rows_(rows), icons_(std::move(icons)) {}
+
+QModelIndex FileListModel::index(int row, int column, const QModelIndex& parent) const {
+  if (parent.isValid() || row < 0 || column < 0 || column >= kColumnCount ||
+      static_cast<std::size_t>(row) >= rows_.size()) {
+    return {};
+  }
+  return createIndex(row, column);
+}
+
+Qt::ItemFlags FileListModel::flags(const QModelIndex& index) const {
+  if (!index.isValid() || index.model() != this) return Qt::NoItemFlags;
+  return Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemNeverHasChildren;
+}
 
 int FileListModel::rowCount(const QModelIndex& parent) const {
   return parent.isValid() ? 0 : static_cast<int>(rows_.size());
@@ -22,7 +34,7 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
   if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid)) {
     return {};
   }
-  const session::ListItemView& row = rows_[static_cast<std::size_t>(index.row())];
+  const session::ListItemView row = rows_[static_cast<std::size_t>(index.row())];
   switch (role) {
     case Qt::DisplayRole:
       switch (index.column()) {

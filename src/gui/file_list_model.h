@@ -27,9 +27,13 @@ class FileListModel : public QAbstractTableModel, public session::RowsObserver {
   /// The icon of an image-list key ("I.pdf", "I.", "Idummyfile").
   using IconLookup = std::function<QIcon(const std::string& key)>;
 
-  FileListModel(const std::vector<session::ListItemView>& rows, IconLookup icons,
-                QObject* parent = nullptr);
+  FileListModel(const session::ListRows& rows, IconLookup icons, QObject* parent = nullptr);
 
+  // index and flags answer without the base class's range checks through
+  // virtual calls: a list view asks for both once per row when it lays out,
+  // and a folder can hold a hundred thousand rows.
+  QModelIndex index(int row, int column, const QModelIndex& parent = QModelIndex()) const override;
+  Qt::ItemFlags flags(const QModelIndex& index) const override;
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
   int columnCount(const QModelIndex& parent = QModelIndex()) const override;
   QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
@@ -43,7 +47,7 @@ class FileListModel : public QAbstractTableModel, public session::RowsObserver {
   static QColor LinkedRowColour() { return QColor(0, 0, 255); }
 
  private:
-  const std::vector<session::ListItemView>& rows_;
+  const session::ListRows& rows_;
   IconLookup icons_;
 };
 

@@ -212,8 +212,6 @@ void FolderSession::ResetToDisconnected() {
   RowsAboutToChange(RowsChange::Kind::kReset, 0, 0);
   view_.rows.clear();
   view_.selected_row = -1;
-  row_sizes_.clear();
-  row_stamps_.clear();
   RowsChanged(RowsChange::Kind::kReset, 0, 0);
   view_.lblPath.caption.clear();
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -138,9 +139,9 @@ class FolderSession {
     return smClient_.State() == net::SocketState::kConnected && !login_time_.empty() &&
            !login_chain_pending_;
   }
-  /// Size and stamp slots, indexed by list position - 1.
-  const std::vector<std::int64_t>& RowSizes() const { return row_sizes_; }
-  const std::vector<std::string>& RowStamps() const { return row_stamps_; }
+  /// The sizes in bytes and the stamps (ListRows::Stamp) of the rows, in list order.
+  std::vector<std::int64_t> RowSizes() const;
+  std::vector<std::string> RowStamps() const;
   net::SocketState ClientState() const { return smClient_.State(); }
   net::SocketState RedirState() const { return smRedir_.State(); }
   bool KeepAliveEnabled() const { return tmrKeepAlive_.Enabled(); }
@@ -178,7 +179,7 @@ class FolderSession {
 
   // ---- Receiver (session_receiver.cc) ----
   void smClient_DataArrival(std::int64_t bytes_total);
-  void DispatchFrame(std::string_view payload);
+  void DispatchFrame(std::string payload);
   bool HandleErrorReply(std::string_view keyword);
   /// The transfer half of INUSE / FILENOTFOUND / FILEEXISTS / DIREXISTS.
   void EndTransferOnErrorReply(std::string_view keyword);
@@ -200,7 +201,8 @@ class FolderSession {
   void tmrAdminAutoConnect_Timer();
 
   // ---- Browsing and folder commands (session_browse.cc) ----
-  void OnList(std::string_view arguments);
+  /// The LIST reply `payload`, its rows from offset `rows_at`.
+  void OnList(std::string payload, std::size_t rows_at);
   void OpenFolder(bool go_up);
   void SendList();
   void UpdateItemButtons(int row);
@@ -208,15 +210,16 @@ class FolderSession {
   void SetUploadControls(bool enable);
   void UpdateUsageDisplay();
   void ShowUsagePie(bool show);
-  void AddListItem(std::string name, std::string size_text, std::string modified_text,
-                   std::string_view extension, bool is_folder);
+  /// A row kept whole (the ".." row, a new folder, an uploaded file).
+  ListItemView MakeListItem(std::string name, std::string size_text, std::string modified_text,
+                            std::string_view extension, bool is_folder) const;
   void RemoveListItem(int position);
   void OnNewDirOk();
   void OnRenameOk();
   void OnDeleteOk();
   void OnTotalSize(std::string_view arguments);
   int SelectedRow() const { return view_.selected_row; }
-  const ListItemView* SelectedItem() const;
+  std::optional<ListItemView> SelectedItem() const;
   void RunDownloadCommand();
 
   // ---- Transfers (session_transfer.cc, session_upload.cc, session_download.cc) ----
@@ -312,8 +315,6 @@ class FolderSession {
 
   // Location and rows.
   RemoteLocation location_;
-  std::vector<std::int64_t> row_sizes_;
-  std::vector<std::string> row_stamps_;
   std::string entered_name_;
   bool last_press_left_on_row_ = false;
   std::string renamed_to_;

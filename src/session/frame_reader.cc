@@ -31,6 +31,19 @@ void FrameReader::Feed(std::string_view bytes) {
   buffer_.append(bytes);
 }
 
+std::string FrameReader::TakePayload(std::string_view payload) {
+  constexpr std::size_t kHandOverFrom = 64 * 1024;
+  if (payload.size() < kHandOverFrom || payload.data() != buffer_.data()) {
+    return std::string(payload);
+  }
+  std::string rest(Buffered());
+  std::string taken = std::move(buffer_);
+  taken.resize(payload.size());
+  buffer_ = std::move(rest);
+  start_ = 0;
+  return taken;
+}
+
 std::string_view FrameReader::Buffered() const { return std::string_view(buffer_).substr(start_); }
 
 void FrameReader::Discard(std::size_t count) {

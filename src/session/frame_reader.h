@@ -64,6 +64,12 @@ class FrameReader {
   /// Takes the next complete item from the buffered bytes.
   Result Next();
 
+  /// The payload of the frame Next has just answered, as a string of its own.
+  /// A large payload at the start of the buffer is handed over with the
+  /// buffer instead of copied. Call it before the next Feed, Next, Discard or
+  /// Reset; the payload view of the result is invalid afterwards.
+  std::string TakePayload(std::string_view payload);
+
   /// Bytes fed but not yet taken by Next: after the last frame of a message
   /// exchange these are the first bytes of a raw stream. Only meaningful
   /// while no frame is in progress.

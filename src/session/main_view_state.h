@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "session/list_rows.h"
+
 namespace session {
 
 /// Background of an edit box: the window colour when editable, the button-face
@@ -42,16 +44,6 @@ struct LinkView {
   std::string caption;
   std::string icon_key;  ///< "imgGoToDF" or "imgGoToPF"
   bool visible = false;
-};
-
-/// One row of the file list, in server order.
-struct ListItemView {
-  std::string name;
-  std::string size_text;
-  std::string modified_text;
-  std::string icon_key;  ///< "I" + extension, e.g. "I.pdf", "I.", "Idummyfile"
-  bool is_folder = false;
-  bool blue = false;  ///< drawn blue: inside a linked folder, or a linked folder itself
 };
 
 /// A change of `MainViewState::rows`: a whole new list (kReset), `count` rows
@@ -101,7 +93,7 @@ struct MainViewState {
   ButtonView dcbDownload;
 
   bool lvFiles_enabled = false;
-  std::vector<ListItemView> rows;
+  ListRows rows;
   int selected_row = -1;  ///< zero-based list index of the selected row, -1 for none
   /// Bumped on every whole replacement of the rows (RowsChange::Kind::kReset).
   int rows_generation = 0;

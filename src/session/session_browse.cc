@@ -11,78 +11,64 @@ constexpr const char* kUpRow = "..";
 
 }  // namespace
 
-const ListItemView* FolderSession::SelectedItem() const {
+std::optional<ListItemView> FolderSession::SelectedItem() const {
   const int row = view_.selected_row;
-  if (row < 0 || row >= static_cast<int>(view_.rows.size())) return nullptr;
-  return &view_.rows[static_cast<std::size_t>(row)];
+  if (row < 0 || row >= static_cast<int>(view_.rows.size())) return std::nullopt;
+  return view_.rows[static_cast<std::size_t>(row)];
 }
 
-void FolderSession::AddListItem(std::string name, std::string size_text, std::string modified_text,
-                                std::string_view extension, bool is_folder) {
-  ListItemView& item = view_.rows.emplace_back();
+std::vector<std::int64_t> FolderSession::RowSizes() const {
+  std::vector<std::int64_t> sizes;
+  for (std::size_t i = 0; i < view_.rows.size(); ++i) sizes.push_back(view_.rows.ByteSize(i));
+  return sizes;
+}
+
+std::vector<std::string> FolderSession::RowStamps() const {
+  std::vector<std::string> stamps;
+  for (std::size_t i = 0; i < view_.rows.size(); ++i) stamps.push_back(view_.rows.Stamp(i));
+  return stamps;
+}
+
+ListItemView FolderSession::MakeListItem(std::string name, std::string size_text,
+                                         std::string modified_text, std::string_view extension,
+                                         bool is_folder) const {
+  ListItemView item;
   item.blue = location_.InLink() || location_.links.Exists(name);
   item.name = std::move(name);
   item.size_text = std::move(size_text);
   item.modified_text = std::move(modified_text);
   item.icon_key = IconKey(extension);
   item.is_folder = is_folder;
+  return item;
 }
 
 void FolderSession::RemoveListItem(int position) {
   const auto index = static_cast<std::size_t>(position - 1);
   if (position < 1 || index >= view_.rows.size()) return;
-  if (index < row_sizes_.size()) {
-    used_bytes_ -= row_sizes_[index];
-    row_sizes_.erase(row_sizes_.begin() + static_cast<std::ptrdiff_t>(index));
-  }
-  if (index < row_stamps_.size()) {
-    row_stamps_.erase(row_stamps_.begin() + static_cast<std::ptrdiff_t>(index));
-  }
-  location_.links.Remove(view_.rows[index].name);
+  used_bytes_ -= view_.rows.ByteSize(index);
+  location_.links.Remove(view_.rows.Name(index));
   RowsAboutToChange(RowsChange::Kind::kRemoved, position - 1, 1);
-  view_.rows.erase(view_.rows.begin() + static_cast<std::ptrdiff_t>(index));
+  view_.rows.erase(index);
   RowsChanged(RowsChange::Kind::kRemoved, position - 1, 1);
   if (view_.selected_row == position - 1) view_.selected_row = -1;
 }
 
-void FolderSession::OnList(std::string_view arguments) {
-  auto rows = ParseListReply(arguments);
-  if (!rows) throw MalformedReply(keyword::kList);
+void FolderSession::OnList(std::string payload, std::size_t rows_at) {
+  // The rows keep the reply text; names, sizes and dates are made into texts
+  // when the list shows them. A stamp that is no usable date shows no date and
+  // is not kept, so the download of the row leaves the local file's time alone.
+  // A malformed reply leaves the list as it was.
+  ListRows listed;
+  if (!location_.AtRoot()) listed.push_back(MakeListItem(kUpRow, {}, {}, ".", true));
+  if (!listed.AppendListText(std::move(payload), rows_at, location_.InLink(), location_.links)) {
+    throw MalformedReply(keyword::kList);
+  }
 
   RowsAboutToChange(RowsChange::Kind::kReset, 0, 0);
-  view_.rows.clear();
+  view_.rows = std::move(listed);
   view_.selected_row = -1;
-  row_sizes_.clear();
-  row_stamps_.clear();
   view_.dcbDownload.enabled = false;
-
-  if (location_.AtRoot()) {
-    view_.dcbUp.enabled = false;
-  } else {
-    AddListItem(kUpRow, {}, {}, ".", true);
-    row_sizes_.push_back(0);
-    row_stamps_.emplace_back();
-    view_.dcbUp.enabled = true;
-  }
-  row_sizes_.reserve(row_sizes_.size() + rows->size());
-  row_stamps_.reserve(row_stamps_.size() + rows->size());
-  view_.rows.reserve(view_.rows.size() + rows->size());
-  for (auto& row : *rows) {
-    row_sizes_.push_back(row.size);
-    if (row.IsFolder()) {
-      if (!row.link_target.empty()) location_.links.Set(row.name, row.link_target);
-      row_stamps_.emplace_back();
-      AddListItem(std::move(row.name), {}, {}, ".", true);
-    } else {
-      const std::string extension = FileExtension(row.name);
-      std::string size_text = speed_calc_.FormatSizeUnit(static_cast<double>(row.size), 1, false);
-      // A stamp that is not a usable date shows no date, and is not kept:
-      // the download of the row then leaves the local file's time alone.
-      std::string modified = FormatListDate(row.stamp);
-      row_stamps_.push_back(modified.empty() ? std::string() : std::move(row.stamp));
-      AddListItem(std::move(row.name), std::move(size_text), std::move(modified), extension, false);
-    }
-  }
+  view_.dcbUp.enabled = !location_.AtRoot();
   RowsChanged(RowsChange::Kind::kReset, 0, static_cast<int>(view_.rows.size()));
 
   view_.dcbRename.enabled = false;
@@ -100,7 +86,7 @@ void FolderSession::SendList() {
 }
 
 void FolderSession::OpenFolder(bool go_up) {
-  const ListItemView* item = SelectedItem();
+  const auto item = SelectedItem();
   const std::string name = item ? item->name : std::string();
   if (name == kUpRow) go_up = true;
   if (!go_up && (!item || !item->is_folder)) return;
@@ -153,7 +139,7 @@ void FolderSession::UpdateItemButtons(int row) {
     DisableItemButtons();
     return;
   }
-  const ListItemView& item = view_.rows[static_cast<std::size_t>(row)];
+  const ListItemView item = view_.rows[static_cast<std::size_t>(row)];
   if (item.name == kUpRow) {
     DisableItemButtons();
     return;
@@ -188,7 +174,7 @@ void FolderSession::lvFiles_SelectRow(int row) {
 
 void FolderSession::lvFiles_DblClick() {
   if (!last_press_left_on_row_ || !view_.window_enabled) return;
-  const ListItemView* item = SelectedItem();
+  const auto item = SelectedItem();
   if (!item) return;
   if (item->is_folder) {
     OpenFolder(false);
@@ -199,7 +185,7 @@ void FolderSession::lvFiles_DblClick() {
 
 void FolderSession::lvFiles_KeyDown(ListKey key) {
   if (!view_.window_enabled) return;
-  const ListItemView* item = SelectedItem();
+  const auto item = SelectedItem();
   switch (key) {
     case ListKey::kEnter:
       if (!view_.rows.empty() && item) {
@@ -295,10 +281,8 @@ void FolderSession::OnNewDirOk() {
   log_.WriteLog("Δημιουργία φακέλου");
   const int at = static_cast<int>(view_.rows.size());
   RowsAboutToChange(RowsChange::Kind::kInserted, at, 1);
-  AddListItem(entered_name_, {}, {}, ".", true);
+  view_.rows.push_back(MakeListItem(entered_name_, {}, {}, ".", true));
   RowsChanged(RowsChange::Kind::kInserted, at, 1);
-  row_sizes_.push_back(0);
-  row_stamps_.emplace_back();
   view_.window_enabled = true;
   view_.cursor = Cursor::kNormal;
   Changed();
@@ -310,7 +294,7 @@ void FolderSession::dcbRename_Click() {
     Changed();
     return;
   }
-  const ListItemView* item = SelectedItem();
+  const auto item = SelectedItem();
   if (!item || item->name == kUpRow) return;
   const std::string old_name = item->name;
   const bool folder = item->is_folder;
@@ -338,7 +322,7 @@ void FolderSession::OnRenameOk() {
   if (view_.selected_row >= 0 && view_.selected_row < static_cast<int>(view_.rows.size())) {
     const int at = view_.selected_row;
     RowsAboutToChange(RowsChange::Kind::kChanged, at, 1);
-    view_.rows[static_cast<std::size_t>(at)].name = renamed_to_;
+    view_.rows.Rename(static_cast<std::size_t>(at), renamed_to_);
     RowsChanged(RowsChange::Kind::kChanged, at, 1);
   }
   view_.window_enabled = true;
@@ -352,7 +336,7 @@ void FolderSession::dcbDelete_Click() {
     Changed();
     return;
   }
-  const ListItemView* item = SelectedItem();
+  const auto item = SelectedItem();
   if (!item || item->name == kUpRow) return;
   const std::string name = item->name;
   const std::string question = std::string("Θέλετε σίγουρα να διαγράψετε το ") +

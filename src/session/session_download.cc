@@ -8,7 +8,7 @@ namespace session {
 void FolderSession::RunDownloadCommand() { dcbDownload_Click(); }
 
 void FolderSession::dcbDownload_Click() {
-  const ListItemView* item = SelectedItem();
+  const auto item = SelectedItem();
   if (!item || item->is_folder) return;
   log_.WriteLog("FileSaveDialog()", "dcbDownload_Click", 2);
   const auto alive = alive_;
@@ -22,7 +22,7 @@ void FolderSession::dcbDownload_Click() {
 void FolderSession::DownloadFile(const std::string& local_path) {
   // One transfer at a time: the transfer state is a single slot.
   if (TransferActive()) return;
-  const ListItemView* item = SelectedItem();
+  const auto item = SelectedItem();
   if (!item || item->is_folder) return;
   const auto row = static_cast<std::size_t>(view_.selected_row);
   const std::string name = item->name;
@@ -30,7 +30,7 @@ void FolderSession::DownloadFile(const std::string& local_path) {
   const auto alive = alive_;
   const std::uint64_t resets = resets_;
   try {
-    file_size_ = row < row_sizes_.size() ? row_sizes_[row] : 0;
+    file_size_ = view_.rows.ByteSize(row);
     std::int64_t start = 0;
     if (IsExistingFile(local_path)) {
       transfer_file_.OpenFile(local_path, support::File::kGenericRead, support::File::kDenyNone,
@@ -70,7 +70,7 @@ void FolderSession::DownloadFile(const std::string& local_path) {
     next_byte_ = start;
     download_start_ = start;
     local_file_ = local_path;
-    download_stamp_ = row < row_stamps_.size() ? row_stamps_[row] : std::string();
+    download_stamp_ = row < view_.rows.size() ? view_.rows.Stamp(row) : std::string();
     log_.WriteLog("PrepareProgressForm()", "DownloadFile", 2);
     PrepareProgressForm(false, location_.link_display_prefix + location_.current_path + name,
                         local_path);

@@ -86,8 +86,7 @@ void FolderSession::smClient_DataArrival(std::int64_t /*bytes_total*/) {
         return;
       }
       if (r.status != FrameReader::Status::kFrame) continue;
-      const std::string payload(r.payload);
-      DispatchFrame(payload);
+      DispatchFrame(reader_.TakePayload(r.payload));
       if (!*alive || Downloading()) return;
     }
   } catch (const support::Error& e) {
@@ -101,7 +100,7 @@ void FolderSession::ReportMalformed(const std::string& description) {
   ResetToDisconnected();
 }
 
-void FolderSession::DispatchFrame(std::string_view payload) {
+void FolderSession::DispatchFrame(std::string payload) {
   // The whole message is logged at level 2 only; a LIST reply can hold
   // megabytes, so it is not converted for a lower level.
   if (log_.DebugLevel() >= 2)
@@ -112,7 +111,10 @@ void FolderSession::DispatchFrame(std::string_view payload) {
   const std::string_view args = p.arguments;
 
   if (kw == keyword::kList) {
-    OnList(args);
+    // The rows keep the reply's own text: it is handed over, not copied.
+    const std::size_t rows_at =
+        args.empty() ? payload.size() : static_cast<std::size_t>(args.data() - payload.data());
+    OnList(std::move(payload), rows_at);
   } else if (kw == keyword::kTotalSize) {
     OnTotalSize(args);
   } else if (kw == keyword::kLoginTime) {

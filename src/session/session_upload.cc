@@ -64,9 +64,8 @@ void FolderSession::UploadFile(const std::string& local_path) {
     std::int64_t existing = 0;
     next_byte_ = 0;
     for (std::size_t i = 0; i < view_.rows.size(); ++i) {
-      const ListItemView& row = view_.rows[i];
-      if (row.is_folder || !support::EqualsIgnoreCase(row.name, name)) continue;
-      const std::int64_t row_size = i < row_sizes_.size() ? row_sizes_[i] : 0;
+      if (view_.rows.IsFolder(i) || !support::EqualsIgnoreCase(view_.rows.Name(i), name)) continue;
+      const std::int64_t row_size = view_.rows.ByteSize(i);
       const ExistsAnswer answer = AskReplaceOrResume(local_path, name, file_size_, row_size, true);
       if (!*alive || !AnswerApplies(resets)) return;
       switch (answer) {
@@ -222,22 +221,19 @@ void FolderSession::OnUploadOk() {
       speed_calc_.FormatSizeUnit(static_cast<double>(file_size_), 1, false);
   const auto index = static_cast<std::size_t>(upload_row_index_ - 1);
   if (upload_row_index_ == 0 || index >= view_.rows.size()) {
-    row_sizes_.resize(view_.rows.size());
-    row_stamps_.resize(view_.rows.size());
-    row_sizes_.push_back(file_size_);
-    row_stamps_.push_back(upload_stamp_);
     const int at = static_cast<int>(view_.rows.size());
     RowsAboutToChange(RowsChange::Kind::kInserted, at, 1);
-    AddListItem(name, size_text, FormatListDate(upload_stamp_), FileExtension(name), false);
+    view_.rows.push_back(
+        MakeListItem(name, size_text, FormatListDate(upload_stamp_), FileExtension(name), false),
+        file_size_, upload_stamp_);
     RowsChanged(RowsChange::Kind::kInserted, at, 1);
   } else {
-    used_bytes_ -= row_sizes_[index];
-    row_sizes_[index] = file_size_;
-    row_stamps_[index] = upload_stamp_;
+    used_bytes_ -= view_.rows.ByteSize(index);
     const int at = static_cast<int>(index);
     RowsAboutToChange(RowsChange::Kind::kChanged, at, 1);
-    view_.rows[index].size_text = size_text;
-    view_.rows[index].modified_text = FormatListDate(upload_stamp_, /*with_seconds=*/true);
+    view_.rows.SetSizeAndDate(index, size_text,
+                              FormatListDate(upload_stamp_, /*with_seconds=*/true), file_size_,
+                              upload_stamp_);
     RowsChanged(RowsChange::Kind::kChanged, at, 1);
   }
   UpdateUsageDisplay();

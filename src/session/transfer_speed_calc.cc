@@ -61,8 +61,7 @@ std::int32_t TransferSpeedCalc::CalcEstimatedSeconds(std::int64_t total, std::in
   return static_cast<std::int32_t>(seconds);
 }
 
-std::string TransferSpeedCalc::FormatSizeUnit(double value, int decimals,
-                                              bool fixed_decimals) const {
+std::string FormatSizeUnit(double value, int decimals, bool fixed_decimals) {
   if (value < 0 || decimals < 0) throw support::InvalidArgument("TransferSpeedCalc.FormatSizeUnit");
   std::size_t unit = 0;
   while (value >= 1024 && unit + 1 < kUnits.size()) {

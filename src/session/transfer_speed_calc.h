@@ -6,6 +6,14 @@
 
 namespace session {
 
+/// "1023 bytes", "1.0 KB", "2.5 MB": the unit is chosen first (divide by 1024
+/// while the value is at least 1024, up to "YB"), then the value is rounded to
+/// `decimals` places, halves to even. With `fixed_decimals` and decimals != 0 the
+/// number always shows one decimal; otherwise it shows no trailing zeros. The
+/// separator is support::DecimalSeparator(). Raises error 5 for a negative value
+/// or negative decimals.
+std::string FormatSizeUnit(double value, int decimals, bool fixed_decimals);
+
 /// Turns a growing byte position, sampled once per speed tick, into an average
 /// speed and an estimate of the time left, and formats byte counts with binary
 /// units ("bytes", "KB", ... "YB").
@@ -29,13 +37,10 @@ class TransferSpeedCalc {
   /// rounded half to even; -1 when the speed is 0. Raises error 5 when total < 0,
   /// position <= 0 or speed < 0. A result beyond the 32-bit range is capped.
   std::int32_t CalcEstimatedSeconds(std::int64_t total, std::int64_t position, double speed) const;
-  /// "1023 bytes", "1.0 KB", "2.5 MB": the unit is chosen first (divide by 1024
-  /// while the value is at least 1024, up to "YB"), then the value is rounded to
-  /// `decimals` places, halves to even. With `fixed_decimals` and decimals != 0 the
-  /// number always shows one decimal; otherwise it shows no trailing zeros. The
-  /// separator is support::DecimalSeparator(). Raises error 5 for a negative value
-  /// or negative decimals.
-  std::string FormatSizeUnit(double value, int decimals, bool fixed_decimals) const;
+  /// FormatSizeUnit below.
+  std::string FormatSizeUnit(double value, int decimals, bool fixed_decimals) const {
+    return session::FormatSizeUnit(value, decimals, fixed_decimals);
+  }
   /// Sets the position the next delta is measured from.
   void InitialSample(std::int64_t position);
 
