@@ -22,7 +22,7 @@ std::vector<std::string> ReadAll(FrameReader& reader, std::string_view wire, std
       if (result.status == Status::kNeedMore) break;
       EXPECT_EQ(result.status, Status::kFrame) << result.error;
       if (result.status != Status::kFrame) return payloads;
-      payloads.emplace_back(result.payload);
+      payloads.push_back(reader.TakePayload(result.payload));
     }
   }
   return payloads;
@@ -49,6 +49,20 @@ TEST_F(FrameReaderAssembly, EverySplitOfSeveralFramesGivesTheSameFrames) {
     FrameReader reader;
     EXPECT_EQ(ReadAll(reader, wire, step), payloads) << "pieces of " << step;
     EXPECT_FALSE(reader.InFrame());
+  }
+}
+
+TEST_F(FrameReaderAssembly, ALargeFrameHandedOverLeavesTheFollowingBytesInPlace) {
+  const std::string big(100 * 1024, 'x');
+  const std::string wire = std::to_string(big.size()) + "|" + big + "3|abc5|hel";
+  for (const std::size_t step : {wire.size(), std::size_t{70000}, std::size_t{4096}}) {
+    SCOPED_TRACE(step);
+    FrameReader reader;
+    EXPECT_EQ(ReadAll(reader, wire, step), (std::vector<std::string>{big, "abc"}));
+    reader.Feed("lo");
+    const auto next = reader.Next();
+    ASSERT_EQ(next.status, Status::kFrame);
+    EXPECT_EQ(next.payload, "hello");
   }
 }
 
