@@ -4,172 +4,112 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <stdlib.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <thread>
 
+#include "app/scoped_env.h"
+#include "common/expect_error.h"
+#include "common/process.h"
 #include "net/poll_event_loop.h"
-#include "support/error.h"
 
 namespace app {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+constexpr const char* kName = "Vaultline test";
+
+struct Recorder : IAppInstance {
+  void Notify(const std::string& token) override { tokens.push_back(token); }
+  std::vector<std::string> tokens;
+};
 
 /// A private runtime folder for the test's instances.
 class AppInstanceTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "vaultline-instance-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    runtime_ = pattern;
-    const char* old = std::getenv("XDG_RUNTIME_DIR");
-    if (old != nullptr) old_runtime_ = old;
-    had_runtime_ = old != nullptr;
-    ::setenv("XDG_RUNTIME_DIR", runtime_.c_str(), 1);
+  /// Runs `start` (another start of the program) on a thread while `loop`
+  /// serves the first instance, until `start` has returned.
+  static void WhileServing(net::PollEventLoop& loop, const std::function<void()>& start) {
+    std::atomic<bool> done{false};
+    std::thread second([&] {
+      start();
+      done = true;
+    });
+    for (int turn = 0; turn < 2000 && !done; ++turn) loop.RunOnce(5ms);
+    EXPECT_TRUE(done);
+    second.join();
   }
-  void TearDown() override {
-    if (had_runtime_) {
-      ::setenv("XDG_RUNTIME_DIR", old_runtime_.c_str(), 1);
-    } else {
-      ::unsetenv("XDG_RUNTIME_DIR");
-    }
-    ::unsetenv("XDG_ACTIVATION_TOKEN");
-    fs::remove_all(runtime_);
-  }
-
-  /// Runs `loop` until `done` or a generous bound; true when `done` held.
-  static bool RunUntil(net::PollEventLoop& loop, const std::atomic<bool>& done) {
-    const net::TimerId poll =
-        loop.StartTimer(std::chrono::milliseconds(5), net::TimerKind::kRepeating, [&] {
-          if (done) loop.Quit();
-        });
-    const net::TimerId bound =
-        loop.StartTimer(std::chrono::seconds(10), net::TimerKind::kOneShot, [&] { loop.Quit(); });
-    loop.Run();
-    loop.StopTimer(poll);
-    loop.StopTimer(bound);
-    return done;
+  static std::unique_ptr<AppInstance> Instance(std::int32_t message = 32769) {
+    auto instance = std::make_unique<AppInstance>();
+    instance->SetAppName(kName);
+    instance->SetNotifyMessage(message);
+    return instance;
   }
 
-  fs::path runtime_;
-  std::string old_runtime_;
-  bool had_runtime_ = false;
-};
-
-struct Recorder : IAppInstance {
-  void Notify(const std::string& token) override {
-    tokens.push_back(token);
-    ++calls;
-  }
-  std::vector<std::string> tokens;
-  std::atomic<int> calls{0};
+  test_common::TempDir runtime_;
+  ScopedEnv runtime_env_{"XDG_RUNTIME_DIR", runtime_.Path().c_str()};
+  ScopedEnv token_env_{"XDG_ACTIVATION_TOKEN", nullptr};
 };
 
 TEST_F(AppInstanceTest, NameAndMessageRules) {
   AppInstance instance;
-  try {
-    instance.SetAppName("a\\b");
-    FAIL() << "a backslash was taken";
-  } catch (const support::Error& e) {
-    EXPECT_EQ(e.Number(), 5);
-  }
-  try {
-    instance.AlreadyRunning();
-    FAIL() << "no name was taken";
-  } catch (const support::Error& e) {
-    EXPECT_EQ(e.Number(), 5);
-  }
-  try {
-    instance.SetNotifyMessage(32767);
-    FAIL() << "a message below 32768 was taken";
-  } catch (const support::Error& e) {
-    EXPECT_EQ(e.Number(), 380);
-  }
-  EXPECT_EQ(instance.NotifyMessage(), 32769);
-  instance.SetNotifyMessage(32768);
-  EXPECT_EQ(instance.NotifyMessage(), 32768);
+  test_common::ExpectError(5, [&] { instance.SetAppName("a\\b"); });
+  test_common::ExpectError(5, [&] { instance.AlreadyRunning(); });  // no name
+  test_common::ExpectError(380, [&] { instance.SetNotifyMessage(32767); });
+  EXPECT_NO_THROW(instance.SetNotifyMessage(32768));
 }
 
 TEST_F(AppInstanceTest, TheFirstHoldsTheLockAndTheAnswerIsKept) {
-  auto first = std::make_unique<AppInstance>();
-  first->SetAppName("Vaultline test");
+  auto first = Instance();
   EXPECT_FALSE(first->AlreadyRunning());
-  EXPECT_TRUE(fs::path(first->LockPath()).parent_path() == runtime_);
-  struct stat info {};
-  ASSERT_EQ(::stat(first->LockPath().c_str(), &info), 0);
-  EXPECT_EQ(info.st_mode & 0777, 0600u);
-
-  AppInstance second;
-  second.SetAppName("Vaultline test");
-  EXPECT_TRUE(second.AlreadyRunning());
-  EXPECT_NE(second.LastError(), 0);
-  // Another name is another program.
-  AppInstance other;
+  EXPECT_EQ(fs::path(first->LockPath()).parent_path(), runtime_.Path());
+  EXPECT_EQ(fs::status(first->LockPath()).permissions(),
+            fs::perms::owner_read | fs::perms::owner_write);
+  auto second = Instance();
+  EXPECT_TRUE(second->AlreadyRunning());
+  EXPECT_NE(second->LastError(), 0);
+  AppInstance other;  // another name is another program
   other.SetAppName("Vaultline other");
   EXPECT_FALSE(other.AlreadyRunning());
-
   // The answer is the one of the first call, even once the first has ended.
   first.reset();
-  EXPECT_TRUE(second.AlreadyRunning());
-  AppInstance third;
-  third.SetAppName("Vaultline test");
-  EXPECT_FALSE(third.AlreadyRunning());
+  EXPECT_TRUE(second->AlreadyRunning());
+  EXPECT_FALSE(Instance()->AlreadyRunning());
 }
 
 TEST_F(AppInstanceTest, NotifyReachesTheFirstWithTheActivationToken) {
   net::PollEventLoop loop;
   Recorder recorder;
-  AppInstance first;
-  first.SetAppName("Vaultline test");
-  first.SetNotifyMessage(0x8220);
-  ASSERT_FALSE(first.AlreadyRunning());
-  first.Listen(loop, &recorder);
+  auto first = Instance(0x8220);
+  ASSERT_FALSE(first->AlreadyRunning());
+  EXPECT_FALSE(Instance(0x8220)->Notify(true)) << "nobody listens yet";
+  first->Listen(loop, &recorder);
   struct stat info {};
-  ASSERT_EQ(::stat(first.SocketPath().c_str(), &info), 0);
+  ASSERT_EQ(::stat(first->SocketPath().c_str(), &info), 0);
   EXPECT_TRUE(S_ISSOCK(info.st_mode));
   EXPECT_EQ(info.st_mode & 0077, 0u) << "only the user may connect";
 
   ::setenv("XDG_ACTIVATION_TOKEN", "token-123", 1);
-  std::atomic<bool> done{false};
-  bool answered = false, answered_without_token = false, answered_wrong = false;
-  std::thread second([&] {
-    AppInstance start;
-    start.SetAppName("Vaultline test");
-    start.SetNotifyMessage(0x8220);
-    if (start.AlreadyRunning()) {
-      answered = start.Notify(true);
-      answered_without_token = start.Notify(false);
-      start.SetNotifyMessageParam2(7);  // not what the first listens for
-      answered_wrong = start.Notify(true);
-    }
-    done = true;
+  bool answered = false, answered_without_token = false, answered_wrong = true;
+  WhileServing(loop, [&] {
+    auto start = Instance(0x8220);
+    if (!start->AlreadyRunning()) return;
+    answered = start->Notify(true);
+    answered_without_token = start->Notify(false);
+    start->SetNotifyMessageParam2(7);  // not what the first listens for
+    answered_wrong = start->Notify(true);
   });
-  EXPECT_TRUE(RunUntil(loop, done));
-  second.join();
   EXPECT_TRUE(answered);
   EXPECT_TRUE(answered_without_token);
   EXPECT_FALSE(answered_wrong);
-  ASSERT_EQ(recorder.calls, 2);
-  EXPECT_EQ(recorder.tokens[0], "token-123");
-  EXPECT_EQ(recorder.tokens[1], "");
-}
-
-TEST_F(AppInstanceTest, NotifyWithNobodyListeningAnswersFalse) {
-  AppInstance first;
-  first.SetAppName("Vaultline test");
-  ASSERT_FALSE(first.AlreadyRunning());  // holds the lock but does not listen
-  AppInstance second;
-  second.SetAppName("Vaultline test");
-  EXPECT_TRUE(second.AlreadyRunning());
-  EXPECT_FALSE(second.Notify(true));
+  EXPECT_EQ(recorder.tokens, (std::vector<std::string>{"token-123", ""}));
 }
 
 TEST_F(AppInstanceTest, AKilledInstanceLeavesNothingThatStopsTheNextStart) {
@@ -180,12 +120,10 @@ TEST_F(AppInstanceTest, AKilledInstanceLeavesNothingThatStopsTheNextStart) {
   if (child == 0) {
     net::PollEventLoop loop;
     Recorder recorder;
-    AppInstance first;
-    first.SetAppName("Vaultline test");
-    if (first.AlreadyRunning()) ::_exit(3);
-    first.Listen(loop, &recorder);
-    const char byte = 1;
-    if (::write(ready[1], &byte, 1) != 1) ::_exit(4);
+    auto first = Instance();
+    if (first->AlreadyRunning()) ::_exit(3);
+    first->Listen(loop, &recorder);
+    if (::write(ready[1], "1", 1) != 1) ::_exit(4);
     loop.Run();
     ::_exit(0);
   }
@@ -193,11 +131,7 @@ TEST_F(AppInstanceTest, AKilledInstanceLeavesNothingThatStopsTheNextStart) {
   ASSERT_EQ(::read(ready[0], &byte, 1), 1);
   ::close(ready[0]);
   ::close(ready[1]);
-  {
-    AppInstance second;
-    second.SetAppName("Vaultline test");
-    EXPECT_TRUE(second.AlreadyRunning()) << "the child holds the lock";
-  }
+  EXPECT_TRUE(Instance()->AlreadyRunning()) << "the child holds the lock";
   ASSERT_EQ(::kill(child, SIGKILL), 0);
   int status = 0;
   ASSERT_EQ(::waitpid(child, &status, 0), child);
@@ -206,41 +140,30 @@ TEST_F(AppInstanceTest, AKilledInstanceLeavesNothingThatStopsTheNextStart) {
   // The lock file and the socket file are still there; neither counts.
   net::PollEventLoop loop;
   Recorder recorder;
-  AppInstance next;
-  next.SetAppName("Vaultline test");
-  EXPECT_TRUE(fs::exists(next.SocketPath()));
-  EXPECT_FALSE(next.AlreadyRunning());
-  next.Listen(loop, &recorder);
-  std::atomic<bool> done{false};
+  auto next = Instance();
+  EXPECT_TRUE(fs::exists(next->SocketPath()));
+  EXPECT_FALSE(next->AlreadyRunning());
+  next->Listen(loop, &recorder);
   bool answered = false;
-  std::thread later([&] {
-    AppInstance start;
-    start.SetAppName("Vaultline test");
-    answered = start.AlreadyRunning() && start.Notify(true);
-    done = true;
+  WhileServing(loop, [&] {
+    auto start = Instance();
+    answered = start->AlreadyRunning() && start->Notify(true);
   });
-  EXPECT_TRUE(RunUntil(loop, done));
-  later.join();
   EXPECT_TRUE(answered);
-  EXPECT_EQ(recorder.calls, 1);
+  EXPECT_EQ(recorder.tokens.size(), 1u);
 }
 
 TEST_F(AppInstanceTest, ListenerNotifiesOrListensAsTheCheckFinds) {
   net::PollEventLoop loop;
   std::vector<std::string> notified;
   AppInstanceListener first(loop, [&](const std::string& token) { notified.push_back(token); });
-  EXPECT_FALSE(first.CheckAlreadyRunning("Vaultline test"));
-  EXPECT_EQ(first.Instance().NotifyMessage(), 0x8220);
-  std::atomic<bool> done{false};
+  EXPECT_FALSE(first.CheckAlreadyRunning(kName));
   bool second_found_it = false;
-  std::thread second([&] {
+  WhileServing(loop, [&] {
     net::PollEventLoop its_loop;
     AppInstanceListener start(its_loop, [](const std::string&) {});
-    second_found_it = start.CheckAlreadyRunning("Vaultline test");
-    done = true;
+    second_found_it = start.CheckAlreadyRunning(kName);
   });
-  EXPECT_TRUE(RunUntil(loop, done));
-  second.join();
   EXPECT_TRUE(second_found_it);
   // The second start's notification has been delivered once the check returned.
   EXPECT_EQ(notified.size(), 1u);

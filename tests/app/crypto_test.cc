@@ -7,14 +7,15 @@
 namespace app {
 namespace {
 
-std::string Bytes(std::initializer_list<int> codes) {
-  std::string s;
-  for (int c : codes) s.push_back(static_cast<char>(c));
-  return s;
-}
-
-TEST(Scrambling, EmptyInputsAndEmptyKey) {
-  EXPECT_EQ(ScrambleText(""), "");
+TEST(Scrambling, AddsTheRepeatingKeysCodesAndWrapsAt256) {
+  // Zero bytes become the key codes themselves: "Tz(8!/k~q&" then "Tz" again.
+  std::string zeros(12, '\0');
+  ScrambleBytes(zeros);
+  EXPECT_EQ(zeros, "Tz(8!/k~q&Tz");
+  std::string bytes = "\xFA";  // 250 + 'd' (100) wraps to 94, "^"
+  ScrambleBytes(bytes, "d");
+  EXPECT_EQ(bytes, "^");
+  EXPECT_EQ(support::Utf8ToCp1253(UnscrambleText("^", "d")), "\xFA");
   std::string empty;
   ScrambleBytes(empty);
   EXPECT_EQ(empty, "");
@@ -22,54 +23,31 @@ TEST(Scrambling, EmptyInputsAndEmptyKey) {
   EXPECT_EQ(UnscrambleText("abc", ""), "abc");
 }
 
-TEST(Scrambling, AddsKeyCodesAndWrapsAt256) {
-  std::string bytes = Bytes({250});
-  ScrambleBytes(bytes, "d");  // 'd' is 100
-  EXPECT_EQ(bytes, Bytes({94}));
-  // Text form: code 94 is "^"; unscrambling it with 100 gives code 250 back.
-  EXPECT_EQ(support::Utf8ToCp1253(UnscrambleText("^", "d")), Bytes({250}));
-}
-
-TEST(Scrambling, KeyRepeatsAfterTenCharacters) {
-  std::string bytes(12, '\0');
-  ScrambleBytes(bytes);
-  // Zero bytes become the key codes themselves: "Tz(8!/k~q&" then "Tz" again.
-  EXPECT_EQ(bytes, "Tz(8!/k~q&Tz");
-}
-
 TEST(Scrambling, LoginFieldIsRawScrambledCodePageBytes) {
   // "α" is 0xE1 in Windows-1253; + 'T' (0x54) = 0x135 wraps to 0x35.
   // 'a' (0x61) + 'z' (0x7A) = 0xDB stays below 256.
-  EXPECT_EQ(ScrambledPasswordField("\u03B1a"), Bytes({0x35, 0xDB}));
-  // Bytes that the code page leaves undefined and "|" may appear; nothing is escaped.
-  const std::string field = ScrambledPasswordField("(");  // '(' 0x28 + 'T' 0x54 = 0x7C
-  EXPECT_EQ(field, "|");
+  EXPECT_EQ(ScrambledPasswordField("\u03B1a"), "\x35\xDB");
+  // "|" may appear; nothing is escaped: '(' 0x28 + 'T' 0x54 = 0x7C.
+  EXPECT_EQ(ScrambledPasswordField("("), "|");
 }
 
-TEST(Scrambling, TextRoundTripsForEveryCodePageCharacter) {
+TEST(Scrambling, TextRoundTripsForEveryCodePageCharacterAndOthersBecomeQuestionMarks) {
   std::string all;
   for (int b = 1; b < 256; ++b) all.push_back(static_cast<char>(b));
   const std::string text = support::Cp1253ToUtf8(all);
   const std::string scrambled = ScrambleText(text);
   EXPECT_NE(scrambled, text);
   EXPECT_EQ(UnscrambleText(scrambled), text);
-}
-
-TEST(Scrambling, UnmappableCharactersBecomeQuestionMarksBeforeScrambling) {
   EXPECT_EQ(UnscrambleText(ScrambleText("a\u4E2Db")), "a?b");
 }
 
 TEST(StoredPassword, IsUtf16LeOfTheScrambledText) {
-  const std::string stored = PasswordToStoredBytes("A");
   // 'A' (0x41) + 'T' (0x54) = 0x95, which is U+2022 in Windows-1253.
-  EXPECT_EQ(stored, Bytes({0x22, 0x20}));
-  EXPECT_EQ(PasswordFromStoredBytes(stored), "A");
-}
-
-TEST(StoredPassword, GreekPasswordSurvivesTheStoredForm) {
+  EXPECT_EQ(PasswordToStoredBytes("A"), "\x22\x20");
+  EXPECT_EQ(PasswordFromStoredBytes("\x22\x20"), "A");
   const std::string password = "\u039A\u03C9\u03B4\u03B9\u03BA\u03CC\u03C2 123!|";
-  EXPECT_EQ(PasswordFromStoredBytes(PasswordToStoredBytes(password)), password);
   EXPECT_EQ(PasswordToStoredBytes(password).size(), 2 * 13u);
+  EXPECT_EQ(PasswordFromStoredBytes(PasswordToStoredBytes(password)), password);
 }
 
 }  // namespace

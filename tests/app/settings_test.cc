@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
+#include <set>
+#include <variant>
 
 #include "app/crypto.h"
 #include "quarrytab/memory_registry_store.h"
@@ -15,102 +18,99 @@ using quarrytab::RegistryData;
 
 class SettingsTest : public ::testing::Test {
  protected:
-  SettingsTest() : store_(std::make_shared<quarrytab::MemoryRegistryStore>()), app_(store_) {
-    app_.SetAppSettingTitle(kSettingsTitle);
-  }
+  SettingsTest() { app_.SetAppSettingTitle(kSettingsTitle); }
 
-  void PutDword(const std::string& section, const std::string& name, std::int32_t value) {
-    app_.SaveAppSettingNumber(section, name, value);
+  /// Every stored value, sorted: "Name=value" (a section's values as
+  /// "Section\\Name"), the password unscrambled.
+  std::string Stored() {
+    std::set<std::string> values;
+    for (const std::string section : {"", "Proxy"}) {
+      const std::string path = section.empty() ? base_ : base_ + "\\" + section;
+      std::vector<std::string> names;
+      store_->EnumValues(kHkeyCurrentUser, path, names);
+      for (const auto& name : names) {
+        RegistryData data;
+        store_->QueryValue(kHkeyCurrentUser, path, name, data);
+        values.insert((section.empty() ? "" : section + "\\") + name + "=" +
+                      (data.type == 3 ? PasswordFromStoredBytes(data.bytes)
+                                      : app_.GetAppSettingString(section, name, "?")));
+      }
+    }
+    std::string joined;
+    for (const auto& v : values) joined += (joined.empty() ? "" : " ") + v;
+    return joined;
   }
-  bool Has(const std::string& section, const std::string& name) {
-    RegistryData data;
-    const std::string path = section.empty() ? base_ : base_ + "\\" + section;
-    return store_->QueryValue(kHkeyCurrentUser, path, name, data) == 0;
-  }
-  RegistryData Raw(const std::string& name) {
-    RegistryData data;
-    store_->QueryValue(kHkeyCurrentUser, base_, name, data);
-    return data;
-  }
-
   const std::string base_ = "Software\\Orvalis\\Vaultline";
-  std::shared_ptr<quarrytab::MemoryRegistryStore> store_;
-  AppSetting app_;
+  std::shared_ptr<quarrytab::MemoryRegistryStore> store_ =
+      std::make_shared<quarrytab::MemoryRegistryStore>();
+  AppSetting app_{store_};
 };
 
-using SettingsLoadTest = SettingsTest;
-
-TEST_F(SettingsLoadTest, EmptyStoreGivesEveryDefault) {
-  const Settings s = LoadSettings(app_, false);
-  EXPECT_EQ(s.button_style, 0);
-  EXPECT_EQ(s.progress_refresh_rate, 400);
-  EXPECT_EQ(s.chunk_size, 6144);
-  EXPECT_EQ(s.pf_port, 0);
-  EXPECT_EQ(s.pf_server, "");
-  EXPECT_EQ(s.user_id, "");
-  EXPECT_FALSE(s.password.has_value());
-  EXPECT_EQ(s.debug, 0);
-  EXPECT_EQ(s.proxy.type, 0);
-  EXPECT_EQ(s.proxy.server, "");
-  EXPECT_EQ(s.proxy.port, 8080);
-  EXPECT_EQ(s.width, kDesignWindowWidth);
-  EXPECT_EQ(s.height, kDesignWindowHeight);
+/// The loaded settings by their value names.
+std::map<std::string, std::string> Loaded(const Settings& s) {
+  return {{"ButtonStyle", std::to_string(s.button_style)},
+          {"ProgressRefreshRate", std::to_string(s.progress_refresh_rate)},
+          {"ChunkSize", std::to_string(s.chunk_size)},
+          {"PFPort", std::to_string(s.pf_port)},
+          {"PFServer", s.pf_server},
+          {"Debug", std::to_string(s.debug)},
+          {"Proxy\\Type", std::to_string(s.proxy.type)},
+          {"Proxy\\Server", s.proxy.server},
+          {"Proxy\\Port", std::to_string(s.proxy.port)},
+          {"Width", std::to_string(s.width)},
+          {"Height", std::to_string(s.height)}};
 }
 
-TEST_F(SettingsLoadTest, StoredValuesAreUsed) {
-  PutDword("", "ButtonStyle", 1);
-  PutDword("", "ProgressRefreshRate", 250);
-  PutDword("", "ChunkSize", 32768);
-  PutDword("", "PFPort", 65535);
-  app_.SaveAppSettingString("", "PFServer", "files.example");
-  PutDword("", "Debug", 2);
-  PutDword("Proxy", "Type", 3);
-  app_.SaveAppSettingString("Proxy", "Server", "proxy");
-  PutDword("Proxy", "Port", 3128);
-  PutDword("", "Width", 700);
-  PutDword("", "Height", 390);
-  const Settings s = LoadSettings(app_, false);
-  EXPECT_EQ(s.button_style, 1);
-  EXPECT_EQ(s.progress_refresh_rate, 250);
-  EXPECT_EQ(s.chunk_size, 32768);
-  EXPECT_EQ(s.pf_port, 65535);
-  EXPECT_EQ(s.pf_server, "files.example");
-  EXPECT_EQ(s.debug, 2);
-  EXPECT_EQ(s.proxy.type, 3);
-  EXPECT_EQ(s.proxy.server, "proxy");
-  EXPECT_EQ(s.proxy.port, 3128);
-  EXPECT_EQ(s.width, 700);
-  EXPECT_EQ(s.height, 390);
+/// Loads with `value` alone stored under `key` ("Name", or "Section\\Name"):
+/// that setting, after checking that the others read as `unset`.
+std::string LoadWith(const std::string& key, std::variant<std::int32_t, const char*> value,
+                     const std::map<std::string, std::string>& unset) {
+  AppSetting app(std::make_shared<quarrytab::MemoryRegistryStore>());
+  app.SetAppSettingTitle(kSettingsTitle);
+  const auto slash = key.find('\\');
+  const std::string section = slash == std::string::npos ? "" : key.substr(0, slash);
+  const std::string name = slash == std::string::npos ? key : key.substr(slash + 1);
+  if (const auto* number = std::get_if<std::int32_t>(&value)) {
+    app.SaveAppSettingNumber(section, name, *number);
+  } else {
+    app.SaveAppSettingString(section, name, std::get<const char*>(value));
+  }
+  auto loaded = Loaded(LoadSettings(app, false));
+  const std::string got = loaded[key];
+  loaded[key] = unset.at(key);
+  EXPECT_EQ(loaded, unset) << key << ": the other settings are left alone";
+  return got;
 }
 
-TEST_F(SettingsLoadTest, OutOfRangeValuesReadAsDefaults) {
-  PutDword("", "ChunkSize", 0);
-  PutDword("", "PFPort", 70000);
-  PutDword("Proxy", "Type", 4);
-  PutDword("", "Width", 699);
-  PutDword("", "Height", 389);
-  PutDword("", "ProgressRefreshRate", -5);
-  Settings s = LoadSettings(app_, false);
-  EXPECT_EQ(s.chunk_size, 6144);
-  EXPECT_EQ(s.pf_port, 0);
-  EXPECT_EQ(s.proxy.type, 0);
-  EXPECT_EQ(s.width, kDesignWindowWidth);
-  EXPECT_EQ(s.height, kDesignWindowHeight);
-  EXPECT_EQ(s.progress_refresh_rate, 400);
-  PutDword("", "ChunkSize", -1);
-  PutDword("", "PFPort", -1);
-  PutDword("Proxy", "Type", -1);
-  s = LoadSettings(app_, false);
-  EXPECT_EQ(s.chunk_size, 6144);
-  EXPECT_EQ(s.pf_port, 0);
-  EXPECT_EQ(s.proxy.type, 0);
+TEST_F(SettingsTest, StoredValuesAreUsedWithinTheirRanges) {
+  const auto unset = Loaded(LoadSettings(app_, false));
+  const struct {
+    const char* key;
+    std::vector<std::int32_t> used;
+    std::vector<std::int32_t> refused;  ///< read as if nothing were stored
+  } numbers[] = {
+      {"ButtonStyle", {1, -7}, {}},
+      {"ProgressRefreshRate", {250, 1, INT32_MAX}, {0, -5}},
+      {"ChunkSize", {32768, 1}, {0, -1}},
+      {"PFPort", {0, 65535}, {70000, -1}},
+      {"Debug", {2}, {}},
+      {"Proxy\\Type", {0, 3}, {4, -1}},
+      {"Proxy\\Port", {3128}, {}},
+      {"Width", {700, 5000}, {699, 0}},
+      {"Height", {390}, {389}},
+  };
+  for (const auto& c : numbers) {
+    for (const auto v : c.used) EXPECT_EQ(LoadWith(c.key, v, unset), std::to_string(v)) << c.key;
+    for (const auto v : c.refused) EXPECT_EQ(LoadWith(c.key, v, unset), unset.at(c.key)) << c.key;
+  }
+  EXPECT_EQ(LoadWith("PFServer", "h.example", unset), "h.example");
+  EXPECT_EQ(LoadWith("Proxy\\Server", "h.example", unset), "h.example");
 }
 
-TEST_F(SettingsLoadTest, PasswordIsReadOnlyWithAUserIdAndWithoutHandOver) {
-  const std::string stored = PasswordToStoredBytes("s3cret");
+TEST_F(SettingsTest, PasswordIsReadOnlyWithAUserIdAndWithoutHandOver) {
   store_->CreateKey(kHkeyCurrentUser, base_);
-  store_->SetValue(kHkeyCurrentUser, base_, "Password", RegistryData{3, stored});
-  EXPECT_FALSE(LoadSettings(app_, false).password.has_value());  // no UserID
+  store_->SetValue(kHkeyCurrentUser, base_, "Password", {3, PasswordToStoredBytes("s3cret")});
+  EXPECT_FALSE(LoadSettings(app_, false).password.has_value()) << "no UserID";
   app_.SaveAppSettingString("", "UserID", "maria");
   Settings s = LoadSettings(app_, false);
   EXPECT_EQ(s.user_id, "maria");
@@ -118,106 +118,55 @@ TEST_F(SettingsLoadTest, PasswordIsReadOnlyWithAUserIdAndWithoutHandOver) {
   s = LoadSettings(app_, true);
   EXPECT_EQ(s.user_id, "");
   EXPECT_FALSE(s.password.has_value());
+  store_->DeleteValue(kHkeyCurrentUser, base_, "Password");
+  EXPECT_FALSE(LoadSettings(app_, false).password.has_value()) << "UserID without a password";
 }
 
-TEST_F(SettingsLoadTest, UserIdWithoutPasswordLeavesThePasswordUnset) {
-  app_.SaveAppSettingString("", "UserID", "maria");
-  const Settings s = LoadSettings(app_, false);
-  EXPECT_EQ(s.user_id, "maria");
-  EXPECT_FALSE(s.password.has_value());
-}
-
-using SettingsExitTest = SettingsTest;
-
-TEST_F(SettingsExitTest, SizeIsWrittenOnlyInTheNormalState) {
-  ExitSettings exit;
-  exit.window_normal = false;
-  exit.width = 900;
-  exit.height = 600;
-  SaveSettingsAtExit(app_, exit);
-  EXPECT_FALSE(Has("", "Width"));
-  exit.window_normal = true;
-  SaveSettingsAtExit(app_, exit);
-  const Settings s = LoadSettings(app_, false);
-  EXPECT_EQ(s.width, 900);
-  EXPECT_EQ(s.height, 600);
-}
-
-TEST_F(SettingsExitTest, TickedBoxStoresIdAndScrambledUtf16Password) {
-  ExitSettings exit;
-  exit.save_login = true;
-  exit.user_id = "maria";
-  exit.password =
-      "\xce\xb1"
-      "bc";  // "αbc"
-  SaveSettingsAtExit(app_, exit);
-  const RegistryData raw = Raw("Password");
+TEST_F(SettingsTest, WhatTheExitWritesAndDeletes) {
+  const struct {
+    const char* what;
+    bool login_stored_before;  ///< UserID "old", Password "pw"
+    ExitSettings exit;
+    const char* stored;
+  } cases[] = {
+      {"not the normal state", false, {false, 900, 600, false, false, "", ""}, ""},
+      {"the normal state", false, {true, 900, 600, false, false, "", ""}, "Height=600 Width=900"},
+      {"ticked box",
+       false,
+       {false, 0, 0, false, true, "maria", "αbc"},
+       "Password=αbc UserID=maria"},
+      {"unticked box", true, {false, 0, 0, false, false, "maria", "pw"}, ""},
+      {"nothing to delete", false, {false, 0, 0, false, false, "", ""}, ""},
+      {"an empty field", true, {false, 0, 0, false, true, "new", ""}, "Password=pw UserID=old"},
+      {"handed over", true, {false, 0, 0, true, false, "admin", "pw2"}, "Password=pw UserID=old"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    store_->DeleteKey(kHkeyCurrentUser, base_);
+    if (c.login_stored_before) SaveSettingsAtExit(app_, {false, 0, 0, false, true, "old", "pw"});
+    SaveSettingsAtExit(app_, c.exit);
+    EXPECT_EQ(Stored(), c.stored);
+  }
+  // The password is stored as three UTF-16LE units, no terminator.
+  RegistryData raw;
+  SaveSettingsAtExit(app_, {false, 0, 0, false, true, "maria", "αbc"});
+  ASSERT_EQ(store_->QueryValue(kHkeyCurrentUser, base_, "Password", raw), 0);
   EXPECT_EQ(raw.type, 3);
-  EXPECT_EQ(raw.bytes, PasswordToStoredBytes(exit.password));
-  EXPECT_EQ(raw.bytes.size(), 6u);  // three UTF-16LE units, no terminator
-  const Settings s = LoadSettings(app_, false);
-  EXPECT_EQ(s.user_id, "maria");
-  EXPECT_EQ(s.password, exit.password);
+  EXPECT_EQ(raw.bytes.size(), 6u);
 }
 
-TEST_F(SettingsExitTest, UntickedBoxRemovesIdAndPassword) {
-  ExitSettings exit;
-  exit.save_login = true;
-  exit.user_id = "maria";
-  exit.password = "pw";
-  SaveSettingsAtExit(app_, exit);
-  exit.save_login = false;
-  SaveSettingsAtExit(app_, exit);
-  EXPECT_FALSE(Has("", "UserID"));
-  EXPECT_FALSE(Has("", "Password"));
-  SaveSettingsAtExit(app_, exit);  // nothing left to delete is no error
-}
-
-TEST_F(SettingsExitTest, TickedBoxWithAnEmptyFieldWritesAndDeletesNothing) {
-  ExitSettings exit;
-  exit.save_login = true;
-  exit.user_id = "old";
-  exit.password = "pw";
-  SaveSettingsAtExit(app_, exit);
-  exit.user_id = "new";
-  exit.password = "";
-  SaveSettingsAtExit(app_, exit);
-  EXPECT_EQ(LoadSettings(app_, false).user_id, "old");
-  EXPECT_EQ(LoadSettings(app_, false).password, "pw");
-}
-
-TEST_F(SettingsExitTest, HandedOverCredentialsAreNeitherWrittenNorDeleted) {
-  ExitSettings exit;
-  exit.save_login = true;
-  exit.user_id = "kept";
-  exit.password = "pw";
-  SaveSettingsAtExit(app_, exit);
-  exit.credentials_handed_over = true;
-  exit.save_login = false;
-  exit.user_id = "admin";
-  SaveSettingsAtExit(app_, exit);
-  EXPECT_EQ(LoadSettings(app_, false).user_id, "kept");
-}
-
-using ProxyStoreTest = SettingsTest;
-
-TEST_F(ProxyStoreTest, EmptyServerAndPortZeroDeleteTheirValues) {
+TEST_F(SettingsTest, ProxyValuesAreStoredAtOnceAndEmptyServerAndPortZeroDeleteTheirs) {
   ProxySettings proxy;
   StoreProxyServer(app_, proxy, "proxy.local");
   StoreProxyPort(app_, proxy, 3128);
   StoreProxyType(app_, proxy, 1);
-  EXPECT_TRUE(Has("Proxy", "Server"));
-  EXPECT_TRUE(Has("Proxy", "Port"));
+  EXPECT_EQ(Stored(), "Proxy\\Port=3128 Proxy\\Server=proxy.local Proxy\\Type=1");
   StoreProxyServer(app_, proxy, "");
   StoreProxyPort(app_, proxy, 0);
   StoreProxyType(app_, proxy, 0);
-  EXPECT_FALSE(Has("Proxy", "Server"));
-  EXPECT_FALSE(Has("Proxy", "Port"));
-  EXPECT_EQ(proxy.port, 8080);
-  const Settings s = LoadSettings(app_, false);
-  EXPECT_EQ(s.proxy.type, 0);
-  EXPECT_EQ(s.proxy.server, "");
-  EXPECT_EQ(s.proxy.port, 8080);
+  EXPECT_EQ(Stored(), "Proxy\\Type=0");
+  EXPECT_EQ(proxy.port, kDefaultProxyPort);
+  EXPECT_EQ(proxy.server, "");
 }
 
 }  // namespace

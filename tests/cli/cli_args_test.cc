@@ -2,185 +2,134 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 namespace cli {
 namespace {
 
-using Names = std::vector<std::string>;
-
-// ---- Remote paths ----
-
-TEST(RemotePathTest, BothSeparatorsSplitIntoNamesFromTheRoot) {
-  EXPECT_EQ(SplitRemotePath("Έγγραφα/Συμβόλαια\\a b.txt"),
-            (Names{"Έγγραφα", "Συμβόλαια", "a b.txt"}));
-  EXPECT_EQ(SplitRemotePath("\\Έγγραφα\\"), (Names{"Έγγραφα"}));
-  EXPECT_EQ(SplitRemotePath("//a///b/"), (Names{"a", "b"}));
+/// Names joined with "|", or "none" when the path climbs above the root.
+std::string Joined(const std::optional<std::vector<std::string>>& names) {
+  if (!names) return "none";
+  std::string out;
+  for (const auto& n : *names) out += (out.empty() ? "" : "|") + n;
+  return out;
 }
 
-TEST(RemotePathTest, RootForms) {
-  EXPECT_EQ(SplitRemotePath(""), Names{});
-  EXPECT_EQ(SplitRemotePath("/"), Names{});
-  EXPECT_EQ(SplitRemotePath("\\"), Names{});
-  EXPECT_EQ(SplitRemotePath("./."), Names{});
-}
-
-TEST(RemotePathTest, DotDotRemovesThePreviousNameButNeverClimbsAboveTheRoot) {
-  EXPECT_EQ(SplitRemotePath("a/../b/./c"), (Names{"b", "c"}));
-  EXPECT_EQ(SplitRemotePath("a\\b\\..\\.."), Names{});
-  EXPECT_EQ(SplitRemotePath(".."), std::nullopt);
-  EXPECT_EQ(SplitRemotePath("a/../../b"), std::nullopt);
-}
-
-TEST(RemotePathTest, NamesWithDotsInsideStayWhole) {
-  EXPECT_EQ(SplitRemotePath("...x/a..b/.hidden"), (Names{"...x", "a..b", ".hidden"}));
-}
-
-TEST(RemotePathTest, JoinShowsSlashes) {
+TEST(RemotePathTest, SplitsAtBothSeparatorsAndResolvesDots) {
+  const struct {
+    const char* names;
+    std::vector<const char*> paths;
+  } cases[] = {{"Έγγραφα|Συμβόλαια|a b.txt", {"Έγγραφα/Συμβόλαια\\a b.txt"}},
+               {"Έγγραφα", {"\\Έγγραφα\\"}},
+               {"a|b", {"//a///b/"}},
+               {"", {"", "/", "\\", "./.", "a\\b\\..\\.."}},
+               {"b|c", {"a/../b/./c"}},
+               {"none", {"..", "a/../../b"}},
+               {"...x|a..b|.hidden", {"...x/a..b/.hidden"}}};
+  for (const auto& c : cases) {
+    for (const char* path : c.paths) EXPECT_EQ(Joined(SplitRemotePath(path)), c.names) << path;
+  }
   EXPECT_EQ(JoinRemotePath({}), "/");
   EXPECT_EQ(JoinRemotePath({"a", "β"}), "/a/β");
 }
 
-// ---- Endpoints ----
-
-TEST(EndpointTest, HostAndPort) {
-  const auto e = ParseEndpoint("127.0.0.1:2121");
-  ASSERT_TRUE(e);
-  EXPECT_EQ(e->host, "127.0.0.1");
-  EXPECT_EQ(e->port, 2121);
-  const auto v6 = ParseEndpoint("[::1]:65535");
-  ASSERT_TRUE(v6);
-  EXPECT_EQ(v6->host, "::1");
-  EXPECT_EQ(v6->port, 65535);
+/// "host:port", or "none".
+std::string Text(const std::optional<Endpoint>& e) {
+  return e ? e->host + ":" + std::to_string(e->port) : "none";
 }
 
-TEST(EndpointTest, RefusesMissingPartsAndPortsOutOfRange) {
+TEST(EndpointTest, HostAndPortOrNothing) {
+  EXPECT_EQ(Text(ParseEndpoint("127.0.0.1:2121")), "127.0.0.1:2121");
+  EXPECT_EQ(Text(ParseEndpoint("[::1]:65535")), "::1:65535");
   for (const char* bad : {"localhost", "localhost:", ":80", "h:0", "h:65536", "h:8x", "h:-1",
                           "::1:80", "[::1]80", "[::1]:", "[]:80", "h:99999999999999999999"}) {
-    EXPECT_FALSE(ParseEndpoint(bad)) << bad;
+    EXPECT_EQ(Text(ParseEndpoint(bad)), "none") << bad;
   }
 }
 
-// ---- Command line ----
+/// The parse in one line: the command and its remote names, then what differs
+/// from the defaults of an empty command line ("error: ..." for a usage error).
+std::string Describe(const ParseResult& r) {
+  if (r.help) return "help";
+  if (!r.options) return "error: " + r.error;
+  const CliOptions& o = *r.options;
+  static const char* const kCommands[] = {"ls", "get", "put", "mkdir", "mv", "rm", "usage"};
+  std::string s = kCommands[static_cast<int>(o.command)] + (" [" + Joined(o.remote) + "]");
+  if (!o.local.empty()) s += " local=" + o.local;
+  if (!o.new_name.empty()) s += " new=" + o.new_name;
+  if (o.existing != ExistingTarget::kRefuse)
+    s += o.existing == ExistingTarget::kResume ? " resume" : " replace";
+  if (o.user != "u") s += " user=" + o.user;
+  if (o.server) s += " server=" + Text(o.server);
+  if (o.proxy) s += " proxy=" + Text(o.proxy);
+  if (o.dealers) s += " dealers";
+  if (o.debug != 0) s += " debug=" + std::to_string(o.debug);
+  if (!o.password_file.empty()) s += " password-file=" + o.password_file;
+  return s;
+}
 
-class CommandLineTest : public ::testing::Test {
- protected:
-  static CliOptions Parse(std::vector<std::string> args) {
-    const ParseResult r = ParseCommandLine(args);
-    EXPECT_TRUE(r.options) << r.error;
-    return r.options.value_or(CliOptions{});
+/// The words of a command line written with "|" between them.
+std::vector<std::string> Words(const std::string& line) {
+  std::vector<std::string> words;
+  std::istringstream in(line);
+  for (std::string word; std::getline(in, word, '|');) words.push_back(word);
+  return words;
+}
+
+TEST(CommandLineTest, ArgumentListsAndTheirOutcome) {
+  const struct {
+    const char* outcome;  ///< exact, or a part of the error after "error: "
+    std::vector<const char*> command_lines;
+  } cases[] = {
+      {"ls [Έγγραφα|Συμβόλαια] user=demo server=127.0.0.1:2121 dealers debug=2 password-file=pw",
+       {"--server|127.0.0.1:2121|--user| demo |--dealers|--debug|2|--password-file|pw|ls|"
+        "Έγγραφα/Συμβόλαια"}},
+      {"get [a|b.txt] local=local.txt resume proxy=127.0.0.1:8080",
+       {"get|a\\b.txt|local.txt|--resume|--user=u|--proxy=127.0.0.1:8080"}},
+      {"ls []", {"--user|u|ls"}},
+      {"get [f.txt]", {"--user|u|get|f.txt"}},
+      {"put [] local=/tmp/x.bin replace", {"--user|u|put|/tmp/x.bin|--replace"}},
+      {"put [a|b] local=x", {"--user|u|put|x|a/b"}},
+      {"mkdir [a|new]", {"--user|u|mkdir|a/new"}},
+      {"mv [a|old] new=new name", {"--user|u|mv|a/old|new name"}},
+      {"usage []", {"--user|u|usage"}},
+      // "--" ends the options; a lone "-" is a word.
+      {"rm [x]", {"--user|u|rm|x"}},
+      {"rm [--odd--]", {"--user|u|rm|--|--odd--"}},
+      {"rm [-]", {"--user|u|rm|-"}},
+      {"help", {"ls|--help", "-h"}},
+      {"error: --user is required", {"ls"}},
+      {"error: no command", {"--user|u"}},
+      {"error: unknown command", {"--user|u|cat|x"}},
+      {"error: unknown option", {"--user|u|--verbose|ls"}},
+      {"error: not both",
+       {"--user|u|--server|a:1|--proxy|b:2|ls", "--user|u|get|f|--resume|--replace"}},
+      {"error: HOST:PORT", {"--user|u|--server|nohost|ls"}},
+      {"error: get and put", {"--user|u|mkdir|d|--replace"}},
+      {"error: --debug", {"--user|u|--debug|x|ls", "--user|u|--debug|10|ls"}},
+      {"error: --dealers", {"--user|u|--dealers|usage"}},
+      {"error: no value", {"--user|u|--dealers=yes|ls"}},
+      {"error: needs a value", {"--user"}},
+      {"error: user ID", {"--user|  |ls"}},
+      {"error: wrong number",
+       {"--user|u|ls|a|b", "--user|u|get", "--user|u|get|a|b|c", "--user|u|put", "--user|u|mkdir",
+        "--user|u|mv|a", "--user|u|rm|a|b", "--user|u|usage|x"}},
+      {"error: names no file", {"--user|u|rm|/", "--user|u|get|a/.."}},
+      {"error: above the root", {"--user|u|mkdir|../x", "--user|u|ls|..", "--user|u|put|f|.."}},
+      // The password is never taken from the command line.
+      {"error: never given", {"--user|u|--password|secret|ls", "--user|u|--password=secret|ls"}},
+  };
+  for (const auto& c : cases) {
+    for (const char* line : c.command_lines) {
+      const std::string got = Describe(ParseCommandLine(Words(line)));
+      const std::string want = c.outcome;
+      const bool error = want.rfind("error: ", 0) == 0;
+      EXPECT_TRUE(error ? got.rfind("error: ", 0) == 0 &&
+                              got.find(want.substr(7)) != std::string::npos
+                        : got == want)
+          << line << ": " << got;
+    }
   }
-  static std::string Error(std::vector<std::string> args) {
-    const ParseResult r = ParseCommandLine(args);
-    EXPECT_FALSE(r.options);
-    EXPECT_FALSE(r.error.empty());
-    return r.error;
-  }
-};
-
-TEST_F(CommandLineTest, GlobalOptionsBeforeTheCommand) {
-  const auto o = Parse({"--server", "127.0.0.1:2121", "--user", " demo ", "--dealers", "--debug",
-                        "2", "--password-file", "pw", "ls", "Έγγραφα/Συμβόλαια"});
-  ASSERT_TRUE(o.server);
-  EXPECT_EQ(o.server->port, 2121);
-  EXPECT_FALSE(o.proxy);
-  EXPECT_EQ(o.user, "demo");
-  EXPECT_TRUE(o.dealers);
-  EXPECT_EQ(o.debug, 2);
-  EXPECT_EQ(o.password_file, "pw");
-  EXPECT_EQ(o.command, Command::kLs);
-  EXPECT_EQ(o.remote, (Names{"Έγγραφα", "Συμβόλαια"}));
-}
-
-TEST_F(CommandLineTest, OptionsAfterTheCommandAndWithEquals) {
-  const auto o =
-      Parse({"get", "a\\b.txt", "local.txt", "--resume", "--user=demo", "--proxy=127.0.0.1:8080"});
-  EXPECT_EQ(o.command, Command::kGet);
-  EXPECT_EQ(o.remote, (Names{"a", "b.txt"}));
-  EXPECT_EQ(o.local, "local.txt");
-  EXPECT_EQ(o.existing, ExistingTarget::kResume);
-  ASSERT_TRUE(o.proxy);
-  EXPECT_EQ(o.proxy->host, "127.0.0.1");
-  EXPECT_EQ(o.proxy->port, 8080);
-}
-
-TEST_F(CommandLineTest, EachCommandTakesItsArguments) {
-  EXPECT_EQ(Parse({"--user", "u", "ls"}).remote, Names{});
-  const auto get = Parse({"--user", "u", "get", "f.txt"});
-  EXPECT_EQ(get.local, "");
-  EXPECT_EQ(get.existing, ExistingTarget::kRefuse);
-  const auto put = Parse({"--user", "u", "put", "/tmp/x.bin", "--replace"});
-  EXPECT_EQ(put.command, Command::kPut);
-  EXPECT_EQ(put.local, "/tmp/x.bin");
-  EXPECT_EQ(put.remote, Names{});
-  EXPECT_EQ(put.existing, ExistingTarget::kReplace);
-  EXPECT_EQ(Parse({"--user", "u", "put", "x", "a/b"}).remote, (Names{"a", "b"}));
-  EXPECT_EQ(Parse({"--user", "u", "mkdir", "a/new"}).remote, (Names{"a", "new"}));
-  const auto mv = Parse({"--user", "u", "mv", "a/old", "new name"});
-  EXPECT_EQ(mv.command, Command::kMv);
-  EXPECT_EQ(mv.remote, (Names{"a", "old"}));
-  EXPECT_EQ(mv.new_name, "new name");
-  EXPECT_EQ(Parse({"--user", "u", "rm", "x"}).command, Command::kRm);
-  EXPECT_EQ(Parse({"--user", "u", "usage"}).command, Command::kUsage);
-}
-
-TEST_F(CommandLineTest, DoubleDashLetsPathsStartWithDashes) {
-  const auto o = Parse({"--user", "u", "rm", "--", "--odd--"});
-  EXPECT_EQ(o.remote, Names{"--odd--"});
-  const auto single = Parse({"--user", "u", "rm", "-"});
-  EXPECT_EQ(single.remote, Names{"-"});
-}
-
-TEST_F(CommandLineTest, HelpWinsOverEverythingElse) {
-  EXPECT_TRUE(ParseCommandLine({"ls", "--help"}).help);
-  EXPECT_TRUE(ParseCommandLine({"-h"}).help);
-}
-
-TEST_F(CommandLineTest, UsageErrors) {
-  EXPECT_NE(Error({"ls"}).find("--user"), std::string::npos);
-  EXPECT_NE(Error({"--user", "u"}).find("no command"), std::string::npos);
-  EXPECT_NE(Error({"--user", "u", "cat", "x"}).find("unknown command"), std::string::npos);
-  EXPECT_NE(Error({"--user", "u", "--verbose", "ls"}).find("unknown option"), std::string::npos);
-  EXPECT_NE(Error({"--user", "u", "--server", "a:1", "--proxy", "b:2", "ls"}).find("not both"),
-            std::string::npos);
-  EXPECT_NE(Error({"--user", "u", "--server", "nohost", "ls"}).find("HOST:PORT"),
-            std::string::npos);
-  EXPECT_NE(Error({"--user", "u", "get", "f", "--resume", "--replace"}).find("not both"),
-            std::string::npos);
-  EXPECT_NE(Error({"--user", "u", "mkdir", "d", "--replace"}).find("get and put"),
-            std::string::npos);
-  EXPECT_NE(Error({"--user", "u", "--debug", "x", "ls"}).find("--debug"), std::string::npos);
-  EXPECT_NE(Error({"--user", "u", "--debug", "10", "ls"}).find("--debug"), std::string::npos);
-  EXPECT_NE(Error({"--user", "u", "--dealers", "usage"}).find("--dealers"), std::string::npos);
-  EXPECT_NE(Error({"--user", "u", "--dealers=yes", "ls"}).find("no value"), std::string::npos);
-  EXPECT_NE(Error({"--user"}).find("needs a value"), std::string::npos);
-  EXPECT_NE(Error({"--user", "  ", "ls"}).find("user ID"), std::string::npos);
-}
-
-TEST_F(CommandLineTest, WrongArgumentCounts) {
-  for (const auto& args :
-       std::vector<std::vector<std::string>>{{"--user", "u", "ls", "a", "b"},
-                                             {"--user", "u", "get"},
-                                             {"--user", "u", "get", "a", "b", "c"},
-                                             {"--user", "u", "put"},
-                                             {"--user", "u", "mkdir"},
-                                             {"--user", "u", "mv", "a"},
-                                             {"--user", "u", "rm", "a", "b"},
-                                             {"--user", "u", "usage", "x"}}) {
-    EXPECT_NE(Error(args).find("wrong number"), std::string::npos) << args[2];
-  }
-}
-
-TEST_F(CommandLineTest, PathsThatNameNothingAreRefused) {
-  EXPECT_NE(Error({"--user", "u", "rm", "/"}).find("names no file"), std::string::npos);
-  EXPECT_NE(Error({"--user", "u", "get", "a/.."}).find("names no file"), std::string::npos);
-  EXPECT_NE(Error({"--user", "u", "mkdir", "../x"}).find("above the root"), std::string::npos);
-  EXPECT_NE(Error({"--user", "u", "ls", ".."}).find("above the root"), std::string::npos);
-  EXPECT_NE(Error({"--user", "u", "put", "f", ".."}).find("above the root"), std::string::npos);
-}
-
-TEST_F(CommandLineTest, ThePasswordIsNeverTakenFromTheCommandLine) {
-  EXPECT_NE(Error({"--user", "u", "--password", "secret", "ls"}).find("VAULTLINE_PASSWORD"),
-            std::string::npos);
-  EXPECT_NE(Error({"--user", "u", "--password=secret", "ls"}).find("never"), std::string::npos);
 }
 
 }  // namespace

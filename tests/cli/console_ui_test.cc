@@ -13,14 +13,7 @@ using session::ExistsAnswer;
 using session::MessageAnswer;
 using session::MessageButtons;
 using session::MessageIcon;
-
-/// The file-exists dialog of a target `text` is about.
-session::ExistsRequest Exists(std::string text, bool allow_continue) {
-  session::ExistsRequest request;
-  request.text = std::move(text);
-  request.allow_continue = allow_continue;
-  return request;
-}
+using NameProblem = session::SessionUi::NameProblem;
 
 class ConsoleUiTest : public ::testing::Test {
  protected:
@@ -30,153 +23,103 @@ class ConsoleUiTest : public ::testing::Test {
   std::ostringstream err_;
 };
 
-TEST_F(ConsoleUiTest, ServerRefusalsArePrintedWithPlainLineBreaksAndCounted) {
+TEST_F(ConsoleUiTest, MessagesAreAnsweredPrintedWithPlainLineBreaksAndCounted) {
   auto ui = Ui();
-  EXPECT_EQ(
-      ui.ShowMessage("Ο φάκελος υπάρχει ήδη.", MessageIcon::kExclamation, MessageButtons::kOk, {}),
-      MessageAnswer::kOk);
+  EXPECT_EQ(ui.ShowMessage("Υπάρχει ήδη.", MessageIcon::kExclamation, MessageButtons::kOk, {}),
+            MessageAnswer::kOk);
   ui.ShowMessage("Πρώτη.\r\nΔεύτερη.", MessageIcon::kCritical, MessageButtons::kOk, {});
-  EXPECT_EQ(err_.str(), "Ο φάκελος υπάρχει ήδη.\nΠρώτη.\nΔεύτερη.\n");
-  EXPECT_EQ(ui.Refusals(), 2);
+  ui.ShowMessage("Έκδοση: 5", MessageIcon::kInformation, MessageButtons::kOk, {});
+  // The delete confirmation is answered yes silently; any other question is declined.
+  EXPECT_EQ(ui.ShowMessage("Διαγραφή του a;", MessageIcon::kQuestion, MessageButtons::kYesNo, {}),
+            MessageAnswer::kYes);
+  EXPECT_EQ(ui.ShowMessage("Λήψη νεότερης έκδοσης;", MessageIcon::kExclamation,
+                           MessageButtons::kYesNo, {}),
+            MessageAnswer::kNo);
+  // The log's error box and the balloons are failures too; no address is opened.
+  ui.ShowErrorBox("[DownloadFile] Σφάλμα: x");
+  ui.ShowBalloonTip(session::EditBox::kId, "Δεν έχει οριστεί ID", "Ελλιπή στοιχεία",
+                    session::BalloonIcon::kWarning);
+  ui.OpenUrl("http://example.invalid/x.exe");
+  EXPECT_EQ(ui.Refusals(), 5) << "information and the delete question are no failures";
   EXPECT_EQ(ui.ConnectionFailures(), 0);
+  EXPECT_EQ(err_.str(),
+            "Υπάρχει ήδη.\nΠρώτη.\nΔεύτερη.\nΈκδοση: 5\nΛήψη νεότερης έκδοσης;\n[DownloadFile] "
+            "Σφάλμα: x\nΕλλιπή στοιχεία: Δεν έχει οριστεί ID\nvaultline-cli: not opened: "
+            "http://example.invalid/x.exe\n");
 }
 
 TEST_F(ConsoleUiTest, ConnectionTextsAreToldApartFromRefusals) {
   auto ui = Ui();
-  ui.ShowMessage("Δεν είναι δυνατή η σύνδεση με τον προσωπικό χώρο.", MessageIcon::kCritical,
-                 MessageButtons::kOk, {});
+  const std::string connect = "Δεν είναι δυνατή η σύνδεση με τον προσωπικό χώρο.";
+  ui.ShowMessage(connect, MessageIcon::kCritical, MessageButtons::kOk, {});
   ui.ShowMessage("Χάθηκε η σύνδεση με τον προσωπικό χώρο.", MessageIcon::kCritical,
                  MessageButtons::kOk, {});
   EXPECT_EQ(ui.ConnectionFailures(), 2);
   EXPECT_EQ(ui.Refusals(), 0);
   // Maintenance starts with the same sentence but is the server's refusal.
-  ui.ShowMessage(
-      "Δεν είναι δυνατή η σύνδεση με τον προσωπικό χώρο.\r\n"
-      "Αυτή τη στιγμή εκτελούνται εργασίες συντήρησης.",
-      MessageIcon::kCritical, MessageButtons::kOk, {});
+  ui.ShowMessage(connect + "\r\nΕργασίες συντήρησης.", MessageIcon::kCritical, MessageButtons::kOk,
+                 {});
   EXPECT_EQ(ui.Refusals(), 1);
 }
 
-TEST_F(ConsoleUiTest, InformationIsPrintedButIsNoFailure) {
-  auto ui = Ui();
-  ui.ShowMessage("Έκδοση πρωτοκόλλου: 5", MessageIcon::kInformation, MessageButtons::kOk, {});
-  EXPECT_EQ(err_.str(), "Έκδοση πρωτοκόλλου: 5\n");
-  EXPECT_EQ(ui.Refusals(), 0);
-}
-
-TEST_F(ConsoleUiTest, TheDeleteQuestionIsAnsweredYesSilently) {
-  auto ui = Ui();
-  EXPECT_EQ(ui.ShowMessage("Θέλετε σίγουρα να διαγράψετε το αρχείο a;", MessageIcon::kQuestion,
-                           MessageButtons::kYesNo, "Διαγραφή"),
-            MessageAnswer::kYes);
-  EXPECT_EQ(err_.str(), "");
-  EXPECT_EQ(ui.Refusals(), 0);
-}
-
-TEST_F(ConsoleUiTest, OtherQuestionsAreDeclinedAndNothingIsOpened) {
-  auto ui = Ui();
-  EXPECT_EQ(ui.ShowMessage("Απαιτείται νεότερη έκδοση. Θέλετε να την κατεβάσετε τώρα;",
-                           MessageIcon::kExclamation, MessageButtons::kYesNo, {}),
-            MessageAnswer::kNo);
-  EXPECT_EQ(ui.Refusals(), 1);
-  ui.OpenUrl("http://example.invalid/x.exe");
-  EXPECT_NE(err_.str().find("not opened"), std::string::npos);
-}
-
-TEST_F(ConsoleUiTest, ErrorBoxAndBalloonsCountAsFailures) {
-  auto ui = Ui();
-  ui.ShowErrorBox("[DownloadFile] Σφάλμα: x");
-  ui.ShowBalloonTip(session::EditBox::kId, "Δεν έχει οριστεί ID χρήστη", "Ελλιπή στοιχεία",
-                    session::BalloonIcon::kWarning);
-  EXPECT_EQ(ui.Refusals(), 2);
-  EXPECT_NE(err_.str().find("Ελλιπή στοιχεία: Δεν έχει οριστεί ID χρήστη"), std::string::npos);
-}
-
-// ---- Existing targets ----
-
-TEST_F(ConsoleUiTest, WithoutAFlagAnExistingTargetIsRefused) {
-  auto ui = Ui(ExistingTarget::kRefuse);
-  EXPECT_EQ(ui.AskReplaceOrResume(Exists("Το αρχείο a υπάρχει ήδη.", true)), ExistsAnswer::kCancel);
-  EXPECT_TRUE(ui.ExistsRefused());
-  EXPECT_NE(err_.str().find("--resume or --replace"), std::string::npos);
-}
-
-TEST_F(ConsoleUiTest, ReplaceAlwaysReplaces) {
-  auto ui = Ui(ExistingTarget::kReplace);
-  EXPECT_EQ(ui.AskReplaceOrResume(Exists("t", false)), ExistsAnswer::kReplace);
-  EXPECT_EQ(ui.AskReplaceOrResume(Exists("t", true)), ExistsAnswer::kReplace);
-  EXPECT_FALSE(ui.ExistsRefused());
-}
-
-TEST_F(ConsoleUiTest, ResumeContinuesOnlyWhenTheCopyIsShorter) {
-  auto ui = Ui(ExistingTarget::kResume);
-  EXPECT_EQ(ui.AskReplaceOrResume(Exists("t", true)), ExistsAnswer::kContinue);
-  EXPECT_FALSE(ui.ExistsRefused());
-  EXPECT_EQ(ui.AskReplaceOrResume(Exists("t", false)), ExistsAnswer::kCancel);
-  EXPECT_TRUE(ui.ExistsRefused());
-  EXPECT_NE(err_.str().find("nothing to resume"), std::string::npos);
-  ui.ResetOutcome();
-  EXPECT_FALSE(ui.ExistsRefused());
-}
-
-// ---- Names and files ----
-
-TEST_F(ConsoleUiTest, TheNameDialogAnswersOnceWithTheGivenName) {
-  auto ui = Ui();
-  const auto accept = [](const std::string&) -> std::optional<session::SessionUi::NameProblem> {
-    return std::nullopt;
+TEST_F(ConsoleUiTest, ExistingTargetsFollowTheFlag) {
+  const struct {
+    ExistingTarget flag;
+    bool allow_continue;  ///< the copy is shorter
+    bool same_size;
+    ExistsAnswer answer;
+    bool refused;
+    const char* note;
+  } cases[] = {
+      {ExistingTarget::kRefuse, true, false, ExistsAnswer::kCancel, true, "--resume or --replace"},
+      {ExistingTarget::kReplace, false, false, ExistsAnswer::kReplace, false, ""},
+      {ExistingTarget::kReplace, true, false, ExistsAnswer::kReplace, false, ""},
+      {ExistingTarget::kResume, true, false, ExistsAnswer::kContinue, false, ""},
+      {ExistingTarget::kResume, false, false, ExistsAnswer::kCancel, true, "nothing to resume"},
+      {ExistingTarget::kResume, false, true, ExistsAnswer::kCancel, false, "already has every"},
   };
-  EXPECT_EQ(ui.AskName({}, accept), std::nullopt) << "no name given: cancelled";
-  ui.SetNameAnswer("Νέος");
-  EXPECT_EQ(ui.AskName({}, accept), "Νέος");
-  EXPECT_EQ(ui.AskName({}, accept), std::nullopt) << "a second dialog is cancelled";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.note);
+    err_.str("");
+    auto ui = Ui(c.flag);
+    session::ExistsRequest request;
+    request.text = "Το αρχείο a υπάρχει ήδη.";
+    request.allow_continue = c.allow_continue;
+    request.same_size = c.same_size;
+    EXPECT_EQ(ui.AskReplaceOrResume(request), c.answer);
+    EXPECT_EQ(ui.ExistsRefused(), c.refused);
+    EXPECT_EQ(ui.AlreadyComplete(), c.same_size);
+    EXPECT_NE(err_.str().find(c.note), std::string::npos) << err_.str();
+  }
 }
 
-TEST_F(ConsoleUiTest, ARefusedNameIsReportedAndCancelsTheDialog) {
-  auto ui = Ui();
-  ui.SetNameAnswer("ab");  // the dialog takes it; the session's check refuses it
-  const auto refuse = [](const std::string&) -> std::optional<session::SessionUi::NameProblem> {
-    return session::SessionUi::NameProblem{"Μη έγκυρο όνομα", "Μη αποδεκτοί χαρακτήρες"};
-  };
-  EXPECT_EQ(ui.AskName({}, refuse), std::nullopt);
-  EXPECT_TRUE(ui.NameRefused());
-  EXPECT_EQ(err_.str(), "Μη έγκυρο όνομα: Μη αποδεκτοί χαρακτήρες\n");
-}
-
-TEST_F(ConsoleUiTest, TheNameIsTrimmedAsTheDialogDoesAndAnEmptyNameIsRefused) {
+TEST_F(ConsoleUiTest, TheNameDialogAnswersOnceWithTheTrimmedNameOrRefusesIt) {
   auto ui = Ui();
   std::string checked;
-  const auto record = [&](const std::string& n) -> std::optional<session::SessionUi::NameProblem> {
+  const auto record = [&](const std::string& n) -> std::optional<NameProblem> {
     checked = n;
     return std::nullopt;
   };
+  EXPECT_EQ(ui.AskName({}, record), std::nullopt) << "no name given: cancelled";
   ui.SetNameAnswer("  Νέος φάκελος  ");
   EXPECT_EQ(ui.AskName({}, record), "Νέος φάκελος");
   EXPECT_EQ(checked, "Νέος φάκελος") << "the validator sees the trimmed name";
+  EXPECT_EQ(ui.AskName({}, record), std::nullopt) << "a second dialog is cancelled";
+  EXPECT_FALSE(ui.NameRefused());
   ui.SetNameAnswer("   ");
   EXPECT_EQ(ui.AskName({}, record), std::nullopt);
   EXPECT_TRUE(ui.NameRefused());
-  EXPECT_NE(err_.str().find("the name is empty"), std::string::npos);
+  EXPECT_EQ(err_.str(), "vaultline-cli: the name is empty\n");
+  ui.ResetOutcome();
+  EXPECT_FALSE(ui.NameRefused());
+  ui.SetNameAnswer("ab");  // the dialog takes it; the session's check refuses it
+  const auto refuse = [](const std::string&) -> std::optional<NameProblem> {
+    return NameProblem{"Μη έγκυρο όνομα", "Μη αποδεκτοί χαρακτήρες"};
+  };
+  EXPECT_EQ(ui.AskName({}, refuse), std::nullopt);
+  EXPECT_TRUE(ui.NameRefused());
+  EXPECT_NE(err_.str().find("\nΜη έγκυρο όνομα: Μη αποδεκτοί χαρακτήρες\n"), std::string::npos);
 }
-
-TEST_F(ConsoleUiTest, FileDialogsAnswerThePathsOfTheCommandLine) {
-  auto ui = Ui();
-  EXPECT_EQ(ui.AskSaveFile(session::SaveFileRequest("s")), std::nullopt);
-  ui.SetSaveFileAnswer("/tmp/a");
-  ui.SetOpenFileAnswer("/tmp/b");
-  EXPECT_EQ(ui.AskSaveFile(session::SaveFileRequest("s")), "/tmp/a");
-  EXPECT_EQ(ui.AskOpenFile(session::OpenFileRequest()), "/tmp/b");
-}
-
-TEST_F(ConsoleUiTest, CompletionsAndCloseRequestsAreRecorded) {
-  auto ui = Ui();
-  ui.PlayCompletionSound();
-  ui.CloseMainWindow();
-  EXPECT_EQ(ui.Completions(), 1);
-  EXPECT_TRUE(ui.CloseRequested());
-}
-
-// ---- Progress line ----
 
 session::ProgressViewState Progress(std::string text, std::string speed, std::string time) {
   session::ProgressViewState p;
@@ -189,34 +132,22 @@ session::ProgressViewState Progress(std::string text, std::string speed, std::st
 
 TEST_F(ConsoleUiTest, ProgressLineRedrawsInPlaceOnATerminal) {
   auto ui = Ui(ExistingTarget::kRefuse, true);
-  ui.DrawProgress(Progress("Ελήφθησαν 1 MB από 3 MB (33%)", "Ταχύτητα: 1 MB/s",
-                           "Εκτιμώμενος χρόνος: 2 δευτ/τα"));
-  ui.DrawProgress(Progress("Ελήφθησαν 1 MB από 3 MB (33%)", "Ταχύτητα: 1 MB/s",
-                           "Εκτιμώμενος χρόνος: 2 δευτ/τα"));
+  const auto first = Progress("Ελήφθησαν 1 MB από 3 MB (33%)", "Ταχύτητα: 1 MB/s",
+                              "Εκτιμώμενος χρόνος: 2 δευτ/τα");
+  ui.DrawProgress(first);
+  ui.DrawProgress(first);  // unchanged: not drawn again
   ui.DrawProgress(Progress("Ελήφθησαν 3 MB από 3 MB (100%)", "", ""));
+  auto hidden_time = Progress("a", "b", "c");
+  hidden_time.time_visible = false;
+  ui.DrawProgress(hidden_time);
   ui.Note("done");
-  const std::string first =
-      "\rΕλήφθησαν 1 MB από 3 MB (33%)  Ταχύτητα: 1 MB/s  Εκτιμώμενος χρόνος: 2 δευτ/τα";
-  const std::string second = "\rΕλήφθησαν 3 MB από 3 MB (100%)";
-  // The second line is shorter: blanks wipe the rest of the first (counted in characters).
-  const std::size_t first_columns = 29 + 2 + 16 + 2 + 29;
-  const std::string wipe(first_columns - 30, ' ');
-  EXPECT_EQ(err_.str(), first + second + wipe + "\nvaultline-cli: done\n");
-}
-
-TEST_F(ConsoleUiTest, ProgressLineIsSilentWhenNotATerminal) {
-  auto ui = Ui(ExistingTarget::kRefuse, false);
-  ui.DrawProgress(Progress("Ελήφθησαν 1 MB από 3 MB (33%)", "x", "y"));
-  ui.EndProgress();
-  EXPECT_EQ(err_.str(), "");
-}
-
-TEST_F(ConsoleUiTest, HiddenTimeIsLeftOut) {
-  auto ui = Ui(ExistingTarget::kRefuse, true);
-  auto p = Progress("a", "b", "c");
-  p.time_visible = false;
-  ui.DrawProgress(p);
-  EXPECT_EQ(err_.str(), "\ra  b");
+  // A shorter line is followed by blanks that wipe the rest of the longer one,
+  // counted in characters, not bytes.
+  EXPECT_EQ(err_.str(),
+            "\rΕλήφθησαν 1 MB από 3 MB (33%)  Ταχύτητα: 1 MB/s  Εκτιμώμενος χρόνος: 2 δευτ/τα"
+            "\rΕλήφθησαν 3 MB από 3 MB (100%)" +
+                std::string(78 - 30, ' ') + "\ra  b" + std::string(30 - 4, ' ') +
+                "\nvaultline-cli: done\n");
 }
 
 }  // namespace

@@ -21,16 +21,12 @@ inline QPixmap SolidPixmap(int width, int height, QColor color) {
   return pixmap;
 }
 
-/// Pixels of `image` inside `area` (all of it when empty) that are exactly
-/// `color`.
+/// Pixels of `image` inside `area` (all of it when empty) that are exactly `color`.
 inline int CountColor(const QImage& image, QColor color, QRect area = {}) {
   if (area.isEmpty()) area = image.rect();
   int count = 0;
-  const QRgb wanted = color.rgb();
   for (int y = area.top(); y <= area.bottom(); ++y) {
-    for (int x = area.left(); x <= area.right(); ++x) {
-      if (image.pixel(x, y) == wanted) ++count;
-    }
+    for (int x = area.left(); x <= area.right(); ++x) count += image.pixel(x, y) == color.rgb();
   }
   return count;
 }

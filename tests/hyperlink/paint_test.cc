@@ -7,38 +7,25 @@
 namespace hyperlink {
 namespace {
 
-class IconRules : public LinkTest {};
-
-TEST_F(IconRules, AnIconWiderThan64PixelsIsNotTaken) {
-  const QPixmap small = SolidPixmap(16, 16, Qt::red);
-  link_->SetIcon(small);
-  link_->SetIcon(SolidPixmap(65, 16, Qt::blue));
-  EXPECT_EQ(link_->Icon().size(), QSize(16, 16));
-  link_->SetIcon(SolidPixmap(16, 65, Qt::blue));
-  EXPECT_EQ(link_->Icon().size(), QSize(16, 16));
+TEST_F(LinkTest, IconsUpTo64PixelsAreTakenAndTheHoverIconOnlyBesideAnIcon) {
+  link_->SetIconHover(SolidPixmap(16, 16, Qt::blue));
+  EXPECT_TRUE(link_->IconHover().isNull());
+  link_->SetIcon(SolidPixmap(16, 16, Qt::red));
+  for (const QSize too_large : {QSize(65, 16), QSize(16, 65)}) {
+    link_->SetIcon(SolidPixmap(too_large.width(), too_large.height(), Qt::blue));
+    link_->SetIconHover(SolidPixmap(too_large.width(), too_large.height(), Qt::blue));
+    EXPECT_EQ(link_->Icon().size(), QSize(16, 16));
+    EXPECT_TRUE(link_->IconHover().isNull());
+  }
+  link_->SetIconHover(SolidPixmap(64, 64, Qt::blue));
+  EXPECT_EQ(link_->IconHover().size(), QSize(64, 64));
   link_->SetIcon(SolidPixmap(64, 64, Qt::blue));
   EXPECT_EQ(link_->Icon().size(), QSize(64, 64));
-}
-
-TEST_F(IconRules, HoverIconNeedsAnIconAndObeysTheLimit) {
-  link_->SetIconHover(SolidPixmap(16, 16, Qt::blue));
-  EXPECT_TRUE(link_->IconHover().isNull());
-  link_->SetIcon(SolidPixmap(16, 16, Qt::red));
-  link_->SetIconHover(SolidPixmap(65, 65, Qt::blue));
-  EXPECT_TRUE(link_->IconHover().isNull());
-  link_->SetIconHover(SolidPixmap(20, 20, Qt::blue));
-  EXPECT_EQ(link_->IconHover().size(), QSize(20, 20));
-}
-
-TEST_F(IconRules, ClearingTheIconClearsTheHoverIcon) {
-  link_->SetIcon(SolidPixmap(16, 16, Qt::red));
-  link_->SetIconHover(SolidPixmap(16, 16, Qt::blue));
-  link_->SetIcon(QPixmap());
-  EXPECT_TRUE(link_->Icon().isNull());
+  link_->SetIcon(QPixmap());  // clears the hover icon too
   EXPECT_TRUE(link_->IconHover().isNull());
 }
 
-TEST_F(IconRules, TheHoverIconShowsWhileHovering) {
+TEST_F(LinkTest, TheHoverIconShowsWhileHovering) {
   link_->SetIcon(SolidPixmap(16, 16, Qt::red));
   link_->SetIconHover(SolidPixmap(16, 16, Qt::blue));
   // Left alignment: at x = offset, centred in the 30-pixel height.
@@ -49,27 +36,28 @@ TEST_F(IconRules, TheHoverIconShowsWhileHovering) {
   EXPECT_EQ(Shot().pixelColor(8, 15), QColor(Qt::red));
 }
 
-TEST_F(IconRules, IconPlacementFollowsAlignmentAndOffset) {
+TEST_F(LinkTest, IconPlacementFollowsAlignmentAndOffset) {
   link_->SetBackColorNormal(kWhite);
   link_->SetIcon(SolidPixmap(10, 10, Qt::red));
   link_->SetDrawOffset(3);
-  QImage shot = Shot();  // left: x = 3, y = 10
-  EXPECT_EQ(CountColor(shot, Qt::red, QRect(3, 10, 10, 10)), 100);
-  link_->SetAlignment(Hyperlink::kAlignRight);
-  shot = Shot();  // right: x = 120 - (10 + 4) + 3 = 109
-  EXPECT_EQ(CountColor(shot, Qt::red, QRect(109, 10, 10, 10)), 100);
-  link_->SetAlignment(Hyperlink::kAlignCenter);
-  shot = Shot();  // centre: x = (120 - 14) / 2 + 2 = 55, y = offset
-  EXPECT_EQ(CountColor(shot, Qt::red, QRect(55, 3, 10, 10)), 100);
+  const struct {
+    int alignment;
+    QRect at;
+  } kCases[] = {
+      {Hyperlink::kAlignLeft, {3, 10, 10, 10}},     // x = offset, centred
+      {Hyperlink::kAlignRight, {109, 10, 10, 10}},  // x = 120 - (10 + 4) + 3
+      {Hyperlink::kAlignCenter, {55, 3, 10, 10}},   // x = (120 - 14) / 2 + 2, y = offset
+  };
+  for (const auto& c : kCases) {
+    link_->SetAlignment(c.alignment);
+    EXPECT_EQ(CountColor(Shot(), Qt::red, c.at), 100) << c.alignment;
+  }
 }
 
-TEST_F(IconRules, TheMaskColourIsTransparentWhileUsed) {
+TEST_F(LinkTest, TheMaskColourIsTransparentWhileUsed) {
   link_->SetBackColorNormal(kWhite);
   QPixmap icon = SolidPixmap(16, 16, QColor(255, 0, 255));
-  {
-    QPainter painter(&icon);
-    painter.fillRect(4, 4, 8, 8, Qt::red);
-  }
+  QPainter(&icon).fillRect(4, 4, 8, 8, Qt::red);
   link_->SetIcon(icon);
   QImage shot = Shot();
   EXPECT_EQ(shot.pixelColor(1, 8), QColor(Qt::white));
@@ -83,26 +71,19 @@ TEST_F(IconRules, TheMaskColourIsTransparentWhileUsed) {
   EXPECT_EQ(shot.pixelColor(8, 15), QColor(Qt::white));
 }
 
-class TextColour : public LinkTest {
- protected:
-  TextColour() {
-    link_->SetCaption("MMMM");
-    link_->SetBackColorNormal(kWhite);
-    link_->SetForeColorNormal(kRed);
-  }
-};
-
-TEST_F(TextColour, EnabledCaptionUsesTheForeColour) { EXPECT_GT(CountColor(Shot(), Qt::red), 20); }
-
-TEST_F(TextColour, DisabledCaptionIsGreyWhateverTheForeColours) {
+TEST_F(LinkTest, TheCaptionIsInTheForeColourGreyWhenDisabledAndBeforeDrawMayChangeIt) {
+  link_->SetCaption("MMMM");
+  link_->SetBackColorNormal(kWhite);
+  link_->SetForeColorNormal(kColorHighlight);  // system colours follow the palette
+  QPalette palette = link_->palette();
+  palette.setColor(QPalette::Highlight, QColor(255, 0, 0));
+  link_->setPalette(palette);
+  EXPECT_GT(CountColor(Shot(), Qt::red), 20);
   link_->SetEnabled(false);
-  const QImage shot = Shot();
+  QImage shot = Shot();
   EXPECT_EQ(CountColor(shot, Qt::red), 0);
   EXPECT_GT(CountColor(shot, Resolve(kColorGrayText)), 20);
-}
 
-TEST_F(TextColour, BeforeDrawMayChangeTheColour) {
-  link_->SetEnabled(false);
   int calls = 0;
   QObject::connect(link_, &Hyperlink::BeforeDraw,
                    [&calls](QPainter* painter, bool hovering, OleColor& color) {
@@ -112,45 +93,25 @@ TEST_F(TextColour, BeforeDrawMayChangeTheColour) {
                      EXPECT_EQ(color, kColorGrayText);
                      color = kGreen;
                    });
-  const QImage shot = Shot();
+  shot = Shot();
   EXPECT_EQ(calls, 1);
   EXPECT_GT(CountColor(shot, Qt::green), 20);
   EXPECT_EQ(CountColor(shot, Resolve(kColorGrayText)), 0);
 }
 
-TEST_F(TextColour, SystemColoursFollowThePalette) {
-  link_->SetForeColorNormal(kColorHighlight);
-  QPalette palette = link_->palette();
-  palette.setColor(QPalette::Highlight, QColor(0, 0, 255));
-  link_->setPalette(palette);
-  EXPECT_GT(CountColor(Shot(), Qt::blue), 20);
-}
-
-class WordWrapDrawn : public LinkTest {
- protected:
-  WordWrapDrawn() {
-    link_->SetBackColorNormal(kWhite);
-    link_->SetWordWrap(true);
-    link_->resize(40, 90);
-  }
-  int LineHeight() const { return QFontMetrics(link_->FontNormal(), link_).height(); }
-};
-
-TEST_F(WordWrapDrawn, CaptionWithoutSpacesStaysOnOneLine) {
+TEST_F(LinkTest, AWrappedCaptionKeepsWordsWholeAndAutoSizeTurnsWrappingOff) {
+  link_->SetBackColorNormal(kWhite);
+  link_->SetWordWrap(true);
+  link_->resize(40, 90);
+  const int line = QFontMetrics(link_->FontNormal(), link_).height();
   link_->SetCaption("Supercalifragilistic");
-  EXPECT_LT(LowestInk(Shot(), Qt::white), LineHeight());
-}
+  EXPECT_LT(LowestInk(Shot(), Qt::white), line);
+  link_->SetCaption("Supercalifragilistic is");  // the wide word keeps its line
+  EXPECT_GE(LowestInk(Shot(), Qt::white), line);
+  EXPECT_LT(LowestInk(Shot(), Qt::white), 2 * line);
 
-TEST_F(WordWrapDrawn, AWordWiderThanTheControlKeepsItsLine) {
-  link_->SetCaption("Supercalifragilistic is");
-  const int lowest = LowestInk(Shot(), Qt::white);
-  EXPECT_GE(lowest, LineHeight());
-  EXPECT_LT(lowest, 2 * LineHeight());
-}
-
-TEST_F(WordWrapDrawn, AutoSizeTurnsWrappingOff) {
-  // With an icon and an offset the caption has less room than the auto-sized
-  // control gives it, so wrapping would break it if it applied.
+  // With an icon and an offset the caption has less room than the auto-sized control
+  // gives it, so wrapping would break it if it applied.
   link_->SetCaption("aa bb cc");
   link_->SetIcon(SolidPixmap(10, 10, Qt::red));
   link_->SetDrawOffset(3);

@@ -5,35 +5,27 @@
 namespace hyperlink {
 namespace {
 
-// Every character is 10 pixels wide.
-int FixedWidth(QStringView text) { return static_cast<int>(text.size()) * 10; }
-
-QString Wrap(const QString& text, int limit) { return WordWrap(text, limit, FixedWidth); }
-
-TEST(WordWrap, BreaksAtTheLastSpaceThatFits) {
-  EXPECT_EQ(Wrap("aa bb cc dd", 50), "aa bb\r\ncc dd");
-  EXPECT_EQ(Wrap("aa bb cc dd", 110), "aa bb cc dd");
-}
-
-TEST(WordWrap, TextWithoutSpacesIsNeverWrapped) {
-  EXPECT_EQ(Wrap("Supercalifragilistic", 30), "Supercalifragilistic");
-}
-
-TEST(WordWrap, AWordWiderThanTheLimitStaysOnOneLine) {
-  EXPECT_EQ(Wrap("Supercalifragilistic is long", 50), "Supercalifragilistic\r\nis\r\nlong");
-  EXPECT_EQ(Wrap("is Supercalifragilistic", 50), "is\r\nSupercalifragilistic");
-}
-
-TEST(WordWrap, NegativeLimitCountsAsZero) { EXPECT_EQ(Wrap("a b c", -40), "a\r\nb\r\nc"); }
-
-TEST(WordWrap, EmptyTextStaysEmpty) { EXPECT_EQ(Wrap("", 10), ""); }
-
-TEST(WordWrap, BreakingSpaceIsDroppedAndDoubleSpacesLoseTheirTail) {
-  EXPECT_EQ(Wrap("ab  cd", 30), "ab\r\ncd");
-}
-
-TEST(WordWrap, ExistingLineBreaksStartNewLines) {
-  EXPECT_EQ(Wrap("aa bb\r\ncc dd ee", 50), "aa bb\r\ncc dd\r\nee");
+TEST(WordWrap, BreaksAtTheLastSpaceThatFitsAndOnlyThere) {
+  const struct {
+    const char* text;
+    int limit;
+    const char* wrapped;
+  } kCases[] = {
+      {"aa bb cc dd", 50, "aa bb\r\ncc dd"},
+      {"aa bb cc dd", 110, "aa bb cc dd"},
+      {"Supercalifragilistic", 30, "Supercalifragilistic"},  // no space: never wrapped
+      {"Supercalifragilistic is long", 50, "Supercalifragilistic\r\nis\r\nlong"},
+      {"is Supercalifragilistic", 50, "is\r\nSupercalifragilistic"},
+      {"a b c", -40, "a\r\nb\r\nc"},  // a negative limit counts as 0
+      {"", 10, ""},
+      {"ab  cd", 30, "ab\r\ncd"},  // the breaking space goes, and a double space's tail
+      {"aa bb\r\ncc dd ee", 50, "aa bb\r\ncc dd\r\nee"},
+  };
+  // Every character is 10 pixels wide.
+  const auto width = [](QStringView text) { return static_cast<int>(text.size()) * 10; };
+  for (const auto& c : kCases) {
+    EXPECT_EQ(WordWrap(c.text, c.limit, width), c.wrapped) << c.text << " in " << c.limit;
+  }
 }
 
 TEST(SplitLines, AcceptsEveryKindOfLineBreak) {

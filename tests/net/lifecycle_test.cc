@@ -38,37 +38,38 @@ TEST_F(DestroyInsideEventTest, InsideConnect) {
   Settle();
 }
 
-TEST_F(DestroyInsideEventTest, InsideDataArrivalWithACloseBehindIt) {
-  RawSocket listener = RawSocket::Listen();
-  RawSocket peer;
-  auto s = ConnectedClient(listener, peer);
-  s->OnDataArrival = [&](std::int64_t) { s.reset(); };
-  peer.Send("bye");
-  peer.Close();
-  ASSERT_TRUE(Until([&] { return s == nullptr; }));
-  Settle();
+TEST_F(DestroyInsideEventTest, InsideDataArrivalOrCloseSckOrLaterFromAPostedCall) {
+  enum How { kInData, kInClose, kPostedFromClose };
+  for (How how : {kInData, kInClose, kPostedFromClose}) {
+    SCOPED_TRACE(how);
+    RawSocket listener = RawSocket::Listen();
+    RawSocket peer;
+    auto s = ConnectedClient(listener, peer);
+    auto destroy = [&] { s.reset(); };
+    if (how == kInData) s->OnDataArrival = [&](std::int64_t) { destroy(); };  // a close behind
+    if (how == kInClose) s->OnCloseSck = destroy;
+    if (how == kPostedFromClose) s->OnCloseSck = [&] { loop_.Post(destroy); };
+    peer.Send("bye");
+    peer.Close();
+    ASSERT_TRUE(Until([&] { return s == nullptr; }));
+    Settle();
+  }
 }
 
-TEST_F(DestroyInsideEventTest, InsideCloseSck) {
-  RawSocket listener = RawSocket::Listen();
-  RawSocket peer;
-  auto s = ConnectedClient(listener, peer);
-  s->OnCloseSck = [&] { s.reset(); };
-  peer.Close();
-  ASSERT_TRUE(Until([&] { return s == nullptr; }));
-}
-
-TEST_F(DestroyInsideEventTest, InsideError) {
+TEST_F(DestroyInsideEventTest, InsideErrorWithTheTableTextStillShownTitledWithTheSource) {
   auto s = std::make_unique<SocketMaster>();
   s->OnError = [&](SocketErrorEvent& e) {
+    e.description = "changed by the handler";
     e.cancel_display = false;  // the display still happens after the object is gone
     s.reset();
   };
   std::vector<std::string> shown;
-  SetErrorDisplayHook([&](const std::string& text, const std::string&) { shown.push_back(text); });
+  SetErrorDisplayHook([&](const std::string& text, const std::string& title) {
+    shown.push_back(title + ": " + text);
+  });
   s->Connect("127.0.0.1", testing::UnusedPort());
   ASSERT_TRUE(Until([&] { return s == nullptr; }));
-  EXPECT_EQ(shown, (std::vector<std::string>{"Connection refused."}));
+  EXPECT_EQ(shown, (std::vector<std::string>{"SocketMaster.PostSocket: Connection refused."}));
 }
 
 TEST_F(DestroyInsideEventTest, InsideSendProgressAndSendComplete) {
@@ -93,15 +94,6 @@ TEST_F(DestroyInsideEventTest, ListenerDestroyedInsideConnectionRequestStillClos
   ASSERT_TRUE(Until([&] { return server == nullptr; }));
   EXPECT_EQ(client.Receive(1), "");
   EXPECT_EQ(dispatch::AcceptCount(), 0u);
-}
-
-TEST_F(DestroyInsideEventTest, DestroyedLaterFromAPostedCall) {
-  RawSocket listener = RawSocket::Listen();
-  RawSocket peer;
-  auto s = ConnectedClient(listener, peer);
-  s->OnCloseSck = [&] { loop_.Post([&] { s.reset(); }); };
-  peer.Close();
-  ASSERT_TRUE(Until([&] { return s == nullptr; }));
 }
 
 // LoopTest fails these if a descriptor is left open.

@@ -5,6 +5,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -30,7 +31,7 @@ namespace net::testing {
 inline constexpr std::chrono::milliseconds kPatience{5000};
 
 /// A loop named to the socket layer for the duration of a test; checks that every
-/// socket object is gone and the service stopped at the end.
+/// socket object is gone, the service stopped and no descriptor left open at the end.
 class LoopTest : public ::testing::Test {
  protected:
   // Construction and destruction rather than SetUp/TearDown, so that socket objects
@@ -50,7 +51,7 @@ class LoopTest : public ::testing::Test {
     EXPECT_TRUE(leaked.empty()) << "descriptors leaked: " << ::testing::PrintToString(leaked);
   }
 
-  /// Runs the loop until `done` holds; fails the test after kPatience.
+  /// Runs the loop until `done` holds; fails the test after `limit`.
   bool Until(const std::function<bool()>& done, std::chrono::milliseconds limit = kPatience) {
     const bool ok = loop_.RunUntil(done, limit);
     EXPECT_TRUE(ok) << "timed out waiting for an event";
@@ -78,43 +79,35 @@ class LoopTest : public ::testing::Test {
   const std::map<int, std::string> fds_at_start_;
 };
 
-/// A plain blocking IPv4 socket for the other end of a test connection.
+/// A plain blocking IPv4 socket on 127.0.0.1 for the other end of a test connection;
+/// its waits end after kPatience.
 class RawSocket {
  public:
-  RawSocket() = default;
-  explicit RawSocket(int fd) : fd_(fd) {}
-  RawSocket(RawSocket&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+  explicit RawSocket(int fd = -1) : fd_(fd) {
+    timeval tv{5, 0};
+    setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+  }
+  RawSocket(RawSocket&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
   RawSocket& operator=(RawSocket&& other) noexcept {
-    Close();
-    fd_ = other.fd_;
-    other.fd_ = -1;
+    std::swap(fd_, other.fd_);  // the old one closes with `other`
     return *this;
   }
   ~RawSocket() { Close(); }
 
-  /// Listens on 127.0.0.1 with a free port.
   static RawSocket Listen(int backlog = 16) {
     RawSocket s(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    const int one = 1;
-    setsockopt(s.fd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
     sockaddr_in sa = Loopback(0);
     EXPECT_EQ(bind(s.fd_, reinterpret_cast<sockaddr*>(&sa), sizeof sa), 0);
     EXPECT_EQ(listen(s.fd_, backlog), 0);
     return s;
   }
-  /// Connects (blocking) to 127.0.0.1:port.
   static RawSocket Connect(int port) {
     RawSocket s(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
     sockaddr_in sa = Loopback(port);
     EXPECT_EQ(connect(s.fd_, reinterpret_cast<sockaddr*>(&sa), sizeof sa), 0);
     return s;
   }
-  /// Accepts one connection, waiting at most kPatience.
-  RawSocket Accept() const {
-    timeval tv{5, 0};
-    setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
-    return RawSocket(accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC));
-  }
+  RawSocket Accept() const { return RawSocket(accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC)); }
   int Port() const {
     sockaddr_in sa{};
     socklen_t len = sizeof sa;
@@ -122,8 +115,7 @@ class RawSocket {
     return ntohs(sa.sin_port);
   }
   void Send(const std::string& bytes) const {
-    std::size_t off = 0;
-    while (off < bytes.size()) {
+    for (std::size_t off = 0; off < bytes.size();) {
       const ssize_t n = send(fd_, bytes.data() + off, bytes.size() - off, MSG_NOSIGNAL);
       ASSERT_GT(n, 0);
       off += static_cast<std::size_t>(n);
@@ -131,15 +123,14 @@ class RawSocket {
   }
   /// Reads exactly `n` bytes (or until the peer closes or kPatience passes).
   std::string Receive(std::size_t n) const {
-    timeval tv{5, 0};
-    setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
-    std::string out;
-    char buf[65536];
-    while (out.size() < n) {
-      const ssize_t got = recv(fd_, buf, std::min(sizeof buf, n - out.size()), 0);
-      if (got <= 0) break;
-      out.append(buf, static_cast<std::size_t>(got));
+    std::string out(n, '\0');
+    std::size_t got = 0;
+    while (got < n) {
+      const ssize_t r = recv(fd_, out.data() + got, n - got, 0);
+      if (r <= 0) break;
+      got += static_cast<std::size_t>(r);
     }
+    out.resize(got);
     return out;
   }
   /// Closes with a reset instead of an orderly end.
@@ -148,14 +139,13 @@ class RawSocket {
     setsockopt(fd_, SOL_SOCKET, SO_LINGER, &lg, sizeof lg);
     Close();
   }
-  void ShutdownWrite() const { shutdown(fd_, SHUT_WR); }
   void Close() {
-    if (fd_ >= 0) close(fd_);
-    fd_ = -1;
+    if (fd_ >= 0) close(std::exchange(fd_, -1));
   }
   int fd() const { return fd_; }
   bool valid() const { return fd_ >= 0; }
 
+ private:
   static sockaddr_in Loopback(int port) {
     sockaddr_in sa{};
     sa.sin_family = AF_INET;
@@ -164,7 +154,6 @@ class RawSocket {
     return sa;
   }
 
- private:
   int fd_ = -1;
 };
 
@@ -188,9 +177,7 @@ struct Recorder {
     };
   }
   int Count(const std::string& name) const {
-    int n = 0;
-    for (const auto& e : events) n += e == name ? 1 : 0;
-    return n;
+    return static_cast<int>(std::count(events.begin(), events.end(), name));
   }
   bool Saw(const std::string& name) const { return Count(name) > 0; }
   std::vector<std::string> events;
@@ -198,6 +185,18 @@ struct Recorder {
   std::vector<std::pair<std::int64_t, std::int64_t>> progress;
   std::vector<SocketErrorEvent> errors;
 };
+
+/// A non-blocking stream socket made with the socket layer's own calls, connecting to
+/// 127.0.0.1:port.
+inline int ConnectNonBlocking(int port) {
+  int fd = -1;
+  EXPECT_EQ(sys::CreateSocket(sys::SocketKind::kStream, &fd), 0);
+  std::uint32_t lo = 0;
+  sys::ParseDotted("127.0.0.1", &lo);
+  const int rc = sys::Connect(fd, sys::Endpoint{lo, static_cast<std::uint16_t>(port)});
+  EXPECT_TRUE(rc == 0 || rc == 10035 || rc == 10061) << rc;
+  return fd;
+}
 
 using test_common::ExpectError;
 using test_common::UnusedPort;

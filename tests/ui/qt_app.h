@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QMouseEvent>
 #include <QPointF>
+#include <QWidget>
 
 /// Helpers for tests that need a Qt application (offscreen platform).
 namespace qt_test {
