@@ -8,6 +8,9 @@ namespace {
 
 constexpr std::string_view kPingToken = "PING";
 constexpr std::string_view kPongToken = "PONG";
+// Frames from this size are held in room made for them at once, and handed
+// over with the buffer instead of copied.
+constexpr std::size_t kLargeFrame = 64 * 1024;
 
 std::size_t DigitsOf(std::int64_t value) {
   std::size_t digits = 1;
@@ -32,8 +35,7 @@ void FrameReader::Feed(std::string_view bytes) {
 }
 
 std::string FrameReader::TakePayload(std::string_view payload) {
-  constexpr std::size_t kHandOverFrom = 64 * 1024;
-  if (payload.size() < kHandOverFrom || payload.data() != buffer_.data()) {
+  if (payload.size() < kLargeFrame || payload.data() != buffer_.data()) {
     return std::string(payload);
   }
   std::string rest(Buffered());
@@ -116,7 +118,12 @@ FrameReader::Result FrameReader::Next() {
   }
 
   const auto need = static_cast<std::size_t>(announced_);
-  if (rest.size() < need) return {};
+  if (rest.size() < need) {
+    // The whole frame will be held here: room for it at once instead of the
+    // doublings of the appends (the announced length is within the limit).
+    if (need >= kLargeFrame) buffer_.reserve(start_ + need);
+    return {};
+  }
   const std::string_view payload = rest.substr(0, need);
   announced_ = -1;
   start_ += need;  // the view stays valid: the bytes are only dropped by the next Feed
