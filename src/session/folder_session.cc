@@ -1,5 +1,6 @@
 #include "session/folder_session.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "session/browse_rules.h"
@@ -20,6 +21,8 @@ constexpr std::chrono::milliseconds kSendInterval{0};
 constexpr std::chrono::milliseconds kSpeedInterval{975};
 constexpr std::chrono::milliseconds kAnimationInterval{500};
 constexpr int kSpeedSamples = 20;
+// The silence bound is counted in this many ticks.
+constexpr int kSilenceTicks = 10;
 
 }  // namespace
 
@@ -40,6 +43,10 @@ FolderSession::FolderSession(net::EventLoop& loop, SessionUi& ui, SessionLog& lo
                    [this] { UpdateProgress(); }),
       tmrSpeed_(loop, kSpeedInterval, [this] { tmrSpeed_Timer(); }),
       tmrAnimation_(loop, kAnimationInterval, [this] { tmrAnimation_Timer(); }),
+      tmrSilence_(loop,
+                  std::chrono::milliseconds(std::max(config_.silence_bound / kSilenceTicks, 1)),
+                  [this] { tmrSilence_Timer(); }),
+      dialogs_open_(std::make_shared<int>(0)),
       alive_(std::make_shared<bool>(true)) {
   if (config_.chunk_size < 1) config_.chunk_size = 6144;
   speed_calc_.SetSamples(kSpeedSamples);
@@ -144,6 +151,7 @@ void FolderSession::SendFrame(const std::string& frame) { smClient_.SendData(fra
 
 void FolderSession::ShowCentered(const std::string& text, MessageIcon icon, MessageButtons buttons,
                                  const std::string& title) {
+  const auto dialog = DialogOpen();
   ui_.ShowMessage(text, icon, buttons, title);
 }
 
@@ -178,6 +186,7 @@ void FolderSession::ResetToDisconnected() {
   smRedir_.CloseSck();
   tmrSend_.SetEnabled(false);
   tmrKeepAlive_.SetEnabled(false);
+  tmrSilence_.SetEnabled(false);
   ui_.CloseDialogs();
   UnloadProgress(false);
   ResetTransfers();
@@ -243,6 +252,31 @@ std::vector<std::string> FolderSession::PcInfoFields(ComputerFacts& facts,
   };
   return {facts.OsText(), facts.CpuName(), megabytes(facts.TotalRamBytes()),
           megabytes(facts.FreeDiskBytes()), client_version};
+}
+
+void FolderSession::StartSilenceWatch() {
+  wire_activity_ = false;
+  silent_ticks_ = 0;
+  tmrSilence_.SetEnabled(config_.silence_bound > 0);
+}
+
+void FolderSession::tmrSilence_Timer() {
+  if (view_.window_enabled || *dialogs_open_ > 0 || wire_activity_) {
+    wire_activity_ = false;
+    silent_ticks_ = 0;
+    return;
+  }
+  if (++silent_ticks_ < kSilenceTicks) return;
+  log_.WriteLog("Ο διακομιστής δεν αποκρίνεται. Κλείσιμο σύνδεσης.");
+  const bool dealers = in_dealers_folder_;
+  ResetToDisconnected();
+  ShowConnectionLost(dealers);
+}
+
+std::shared_ptr<void> FolderSession::DialogOpen() {
+  ++*dialogs_open_;
+  std::shared_ptr<int> count = dialogs_open_;
+  return std::shared_ptr<void>(nullptr, [count](void*) { --*count; });
 }
 
 }  // namespace session

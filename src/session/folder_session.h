@@ -53,6 +53,10 @@ struct SessionConfig {
   bool auto_connect = false;
   /// Major.minor(2 digits).revision, reported at log-in.
   std::string client_version;
+  /// While the window waits for the server (a request or a transfer is out)
+  /// and no dialog is open, this long without a byte received or sent ends the
+  /// connection as lost, ms; 0 waits for ever.
+  std::int32_t silence_bound = 120000;
 };
 
 /// Keys the file list passes on.
@@ -265,6 +269,13 @@ class FolderSession {
   void UpdateProgress();
   void tmrSpeed_Timer();
   void tmrAnimation_Timer();
+  /// Watches a server that keeps the connection open and stops answering.
+  void StartSilenceWatch();
+  void tmrSilence_Timer();
+  /// Counts the dialogs open while the returned guard lives (a wait the user
+  /// causes is no silence of the server); safe when the session goes away
+  /// meanwhile.
+  std::shared_ptr<void> DialogOpen();
   /// Unloads the progress window. `abort` runs AbortTransfer as the window's
   /// own unload does (cancel button, close box); the engines and the session
   /// reset close it without.
@@ -336,6 +347,12 @@ class FolderSession {
   LoopTimer tmrProgress_;
   LoopTimer tmrSpeed_;
   LoopTimer tmrAnimation_;
+
+  LoopTimer tmrSilence_;
+  /// A byte went either way since the last tick of tmrSilence_.
+  bool wire_activity_ = false;
+  int silent_ticks_ = 0;
+  std::shared_ptr<int> dialogs_open_;
 
   /// Shared with handlers that call out to the user; cleared by the destructor
   /// so a handler notices when the session went away during a modal dialog.

@@ -46,6 +46,7 @@ void FolderSession::dcbConnect_Click() {
     }
     view_.dcbProxy.enabled = false;
     Changed();
+    StartSilenceWatch();
 
     if (!config_.server_name.empty() && config_.server_port != 0) {
       log_.WriteLog("Σύνδεση με το διακομιστή προσωπικού χώρου");
@@ -77,6 +78,7 @@ void FolderSession::dcbConnect_Click() {
 }
 
 void FolderSession::smRedir_Connect() {
+  wire_activity_ = true;
   try {
     smRedir_.SendData(BuildParametersRequest(config_.parameters_host, config_.proxy_type == 1));
   } catch (const support::Error& e) {
@@ -87,6 +89,7 @@ void FolderSession::smRedir_Connect() {
 }
 
 void FolderSession::smRedir_DataArrival(std::int64_t /*bytes_total*/) {
+  wire_activity_ = true;
   std::string buffer;
   try {
     const ParametersResult peeked = ParseParametersResponse(smRedir_.ReceivedView());

@@ -263,6 +263,7 @@ void FolderSession::dcbNewFolder_Click() {
   }
   const auto alive = alive_;
   const std::uint64_t resets = resets_;
+  const auto dialog = DialogOpen();
   const auto name =
       ui_.AskName({"Νέος φάκελος", "Εισάγετε το όνομα του νέου φακέλου:", ""}, CheckEnteredName);
   if (!*alive || !name || !AnswerApplies(resets)) return;
@@ -300,6 +301,7 @@ void FolderSession::dcbRename_Click() {
   const bool folder = item->is_folder;
   const auto alive = alive_;
   const std::uint64_t resets = resets_;
+  const auto dialog = DialogOpen();
   const auto name = ui_.AskName(
       {folder ? "Μετονομασία φακέλου" : "Μετονομασία αρχείου",
        folder ? "Εισάγετε το νέο όνομα του φακέλου:" : "Εισάγετε το νέο όνομα του αρχείου:",
@@ -344,6 +346,7 @@ void FolderSession::dcbDelete_Click() {
                                (item->is_folder ? " και όλα τα περιεχόμενά του" : "") + ";";
   const auto alive = alive_;
   const std::uint64_t resets = resets_;
+  const auto dialog = DialogOpen();
   const auto answer =
       ui_.ShowMessage(question, MessageIcon::kQuestion, MessageButtons::kYesNo, "Διαγραφή");
   if (!*alive || answer != MessageAnswer::kYes || !AnswerApplies(resets)) return;

@@ -13,6 +13,7 @@ void FolderSession::dcbDownload_Click() {
   log_.WriteLog("FileSaveDialog()", "dcbDownload_Click", 2);
   const auto alive = alive_;
   const std::uint64_t resets = resets_;
+  const auto dialog = DialogOpen();
   const auto path = ui_.AskSaveFile(SaveFileRequest(item->name));
   if (!*alive || !path || !AnswerApplies(resets)) return;
   log_.WriteLog("DownloadFile()", "dcbDownload_Click", 2);

@@ -8,6 +8,7 @@
 namespace session {
 
 void FolderSession::smClient_Connect() {
+  wire_activity_ = true;
   aborting_ = false;
   LoginRequest login;
   login.version = std::to_string(kProtocolVersion);

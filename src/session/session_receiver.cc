@@ -47,6 +47,7 @@ support::Error MalformedReply(std::string_view keyword) {
 }
 
 void FolderSession::smClient_DataArrival(std::int64_t /*bytes_total*/) {
+  wire_activity_ = true;
   const auto alive = alive_;
   try {
     std::string_view waiting = smClient_.ReceivedView();
@@ -146,6 +147,7 @@ bool FolderSession::HandleErrorReply(std::string_view kw) {
   if (kw == keyword::kProtocol) {
     log_.WriteLog("Ασυμφωνία πρωτοκόλλου επικοινωνίας.");
     ResetToDisconnected();
+    const auto dialog = DialogOpen();
     const auto answer = ui_.ShowMessage(
         "Δεν είναι δυνατή η σύνδεση με τον προσωπικό χώρο.\r\n"
         "Απαιτείται νεότερη έκδοση του εργαλείου. Θέλετε να την κατεβάσετε τώρα;",

@@ -28,6 +28,7 @@ ExistsAnswer FolderSession::AskReplaceOrResume(const std::string& file_name,
                                                std::int64_t destination_size, bool upload) {
   const ExistsRequest request =
       BuildExistsRequest(file_name, name, source_size, destination_size, upload);
+  const auto dialog = DialogOpen();
   const ExistsAnswer answer = ui_.AskReplaceOrResume(request);
   if (answer == ExistsAnswer::kContinue && !request.allow_continue) return ExistsAnswer::kCancel;
   return answer;

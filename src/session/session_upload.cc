@@ -15,6 +15,7 @@ void FolderSession::dcbBrowse_Click() {
   log_.WriteLog("FileOpenDialog()", "dcbBrowse_Click", 2);
   const auto alive = alive_;
   const std::uint64_t resets = resets_;
+  const auto dialog = DialogOpen();
   const auto path = ui_.AskOpenFile(OpenFileRequest());
   if (!*alive || !path || !AnswerApplies(resets)) return;
   view_.txtUpload.text = *path;
@@ -159,6 +160,7 @@ void FolderSession::SendNextChunk() {
 }
 
 void FolderSession::smClient_SendComplete() {
+  wire_activity_ = true;
   if (Uploading()) OnChunkSent();
 }
 
