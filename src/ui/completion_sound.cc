@@ -17,11 +17,10 @@ void CompletionSound::Play() {
     return;
   }
   // startDetached waits only for the exec of the player, never for the sound.
-  if (Available() &&
-      QProcess::startDetached(player_, {QStringLiteral("-i"), QStringLiteral("complete")})) {
-    return;
+  // Without a player there is no sound of the desktop's to play: nothing.
+  if (Available()) {
+    QProcess::startDetached(player_, {QStringLiteral("-i"), QLatin1String(kEvent)});
   }
-  QApplication::beep();
 }
 
 }  // namespace ui

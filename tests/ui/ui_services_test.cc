@@ -318,7 +318,7 @@ class CompletionSoundTest : public ::testing::Test {
   QByteArray saved_path_;
 };
 
-TEST_F(CompletionSoundTest, PlaysTheCompleteEventWithThePlayerOnPath) {
+TEST_F(CompletionSoundTest, PlaysTheInformationSoundWithThePlayerOnPath) {
   WritePlayer(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
   // Our folder first, then the system's (for sh and mv).
   qputenv("PATH", bin_.path().toLocal8Bit() + ':' + saved_path_);
@@ -328,7 +328,7 @@ TEST_F(CompletionSoundTest, PlaysTheCompleteEventWithThePlayerOnPath) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(ArgsFile()); }));
   QFile args(ArgsFile());
   ASSERT_TRUE(args.open(QIODevice::ReadOnly));
-  EXPECT_EQ(args.readAll(), QByteArray("-i\ncomplete\n"));
+  EXPECT_EQ(args.readAll(), QByteArray("-i\ndialog-information\n"));
 }
 
 TEST_F(CompletionSoundTest, IsUnavailableWithoutThePlayerOnPath) {
@@ -338,7 +338,7 @@ TEST_F(CompletionSoundTest, IsUnavailableWithoutThePlayerOnPath) {
   qputenv("PATH", empty.path().toLocal8Bit());
   CompletionSound sound;
   EXPECT_FALSE(sound.Available());
-  sound.Play();  // rings the bell instead, and returns
+  sound.Play();  // plays nothing, and returns
   EXPECT_FALSE(QFile::exists(ArgsFile()));
 }
 
