@@ -28,7 +28,7 @@ std::optional<session::SessionUi::NameProblem> RefuseDots(const std::string& nam
   return std::nullopt;
 }
 
-TEST_F(DialogTest, NameDialogTrimsRefusesAndAccepts) {
+TEST_F(DialogTest, NameDialogTrimsRefusesAcceptsAndCancels) {
   gui::NameDialog dialog(nullptr, {"Νέος φάκελος", "Όνομα:", "αρχικό"}, RefuseDots);
   dialog.show();
   EXPECT_EQ(dialog.windowTitle(), QString::fromUtf8("Νέος φάκελος"));
@@ -54,26 +54,21 @@ TEST_F(DialogTest, NameDialogTrimsRefusesAndAccepts) {
   EXPECT_FALSE(dialog.isVisible());
   ASSERT_TRUE(dialog.Result().has_value());
   EXPECT_EQ(*dialog.Result(), "Τιμές 2025");
-}
-
-TEST_F(DialogTest, NameDialogCancelAnswersNothing) {
-  gui::NameDialog dialog(nullptr, {"Μετονομασία", "Όνομα:", "παλιό"}, RefuseDots);
-  dialog.show();
-  dialog.CancelButton()->click();
-  EXPECT_FALSE(dialog.Result().has_value());
+  gui::NameDialog cancelled(nullptr, {"Μετονομασία", "Όνομα:", "παλιό"}, RefuseDots);
+  cancelled.show();
+  cancelled.CancelButton()->click();
+  EXPECT_FALSE(cancelled.Result().has_value());
 }
 
 session::ExistsRequest Exists(bool allow_continue) {
-  session::ExistsRequest request;
-  request.caption = "Επιβεβαίωση";
-  request.text = "Το αρχείο υπάρχει ήδη.";
-  request.file_name = "/tmp/a.pdf";
-  request.icon_key = "I.pdf";
-  request.allow_continue = allow_continue;
-  request.replace_caption = "Αντικατάσταση";
-  request.continue_caption = "Συνέχιση";
-  request.cancel_caption = "Άκυρο";
-  return request;
+  return {.caption = "Επιβεβαίωση",
+          .text = "Το αρχείο υπάρχει ήδη.",
+          .file_name = "/tmp/a.pdf",
+          .icon_key = "I.pdf",
+          .allow_continue = allow_continue,
+          .replace_caption = "Αντικατάσταση",
+          .continue_caption = "Συνέχιση",
+          .cancel_caption = "Άκυρο"};
 }
 
 TEST_F(DialogTest, FileExistsAnswersEachButtonAndCloseAnswersCancel) {
@@ -182,16 +177,15 @@ TEST_F(DialogTest, ProxyDialogLoadsTheSettingsAndLocksTheBoxesForNone) {
 TEST_F(DialogTest, ProgressWindowRendersAndItsCloseBoxCancels) {
   int cancels = 0;
   gui::ProgressWindow window([&] { ++cancels; });
-  session::ProgressViewState state;
-  state.visible = true;
-  state.caption = "Προσωπικός χώρος - Λήψη αρχείου";
-  state.source = "/Έγγραφα/α.pdf";
-  state.destination = "/home/user/α.pdf";
-  state.progress_text = "Ελήφθησαν 1.5 MB από 3.0 MB (50%)";
-  state.percent = 50;
-  state.speed_text = "Ταχύτητα: 1.5 MB/s";
-  state.time_text = "Εκτιμώμενος χρόνος: Άγνωστο";
-  state.time_visible = false;
+  const session::ProgressViewState state{.visible = true,
+                                         .caption = "Προσωπικός χώρος - Λήψη αρχείου",
+                                         .source = "/Έγγραφα/α.pdf",
+                                         .destination = "/home/user/α.pdf",
+                                         .progress_text = "Ελήφθησαν 1.5 MB από 3.0 MB (50%)",
+                                         .percent = 50,
+                                         .speed_text = "Ταχύτητα: 1.5 MB/s",
+                                         .time_text = "Εκτιμώμενος χρόνος: Άγνωστο",
+                                         .time_visible = false};
   window.Render(state);
   EXPECT_TRUE(window.isVisible());
   EXPECT_EQ(window.windowTitle(), QString::fromStdString(state.caption));

@@ -2,23 +2,19 @@
 
 #include <stdlib.h>
 
-#include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QTcpServer>
-#include <QTcpSocket>
+#include <QTimer>
 #include <QTreeView>
 
-#include <system_error>
-
+#include "app/settings.h"
 #include "net/dispatch.h"
 #include "server/demo.h"
 #include "support/text.h"
 
 namespace gui_test {
-
-namespace fs = std::filesystem;
 
 QApplication& App() {
   static int argc = 1;
@@ -33,60 +29,28 @@ QApplication& App() {
   return *app;
 }
 
-TempDir::TempDir() {
-  std::string pattern = (fs::temp_directory_path() / "vaultline-gui-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
+app::AppSetting Settings() {
+  app::AppSetting store;
+  store.SetAppSettingTitle(app::kSettingsTitle);
+  return store;
 }
-
-TempDir::~TempDir() {
-  std::error_code ec;
-  fs::remove_all(path_, ec);
-}
-
-struct HoldingRelay::Impl {
-  QTcpServer listener;
-  std::vector<std::unique_ptr<QTcpSocket>> sockets;
-};
-
-HoldingRelay::HoldingRelay(int server_port) : impl_(std::make_unique<Impl>()) {
-  if (!impl_->listener.listen(QHostAddress::LocalHost)) throw std::runtime_error("relay listen");
-  QObject::connect(&impl_->listener, &QTcpServer::newConnection, [this, server_port] {
-    QTcpSocket* client = impl_->listener.nextPendingConnection();
-    if (client == nullptr) return;
-    client->setParent(nullptr);
-    auto* upstream = new QTcpSocket;
-    upstream->connectToHost(QHostAddress::LocalHost, static_cast<quint16>(server_port));
-    QObject::connect(client, &QTcpSocket::readyRead, [this, client, upstream] {
-      if (!held_ && upstream->state() == QAbstractSocket::ConnectedState) {
-        upstream->write(client->readAll());
-      }
-    });
-    QObject::connect(upstream, &QTcpSocket::connected, [this, client, upstream] {
-      if (!held_) upstream->write(client->readAll());
-    });
-    QObject::connect(upstream, &QTcpSocket::readyRead,
-                     [client, upstream] { client->write(upstream->readAll()); });
-    QObject::connect(upstream, &QTcpSocket::disconnected, client, &QTcpSocket::disconnectFromHost);
-    QObject::connect(client, &QTcpSocket::disconnected, upstream, &QTcpSocket::disconnectFromHost);
-    impl_->sockets.emplace_back(client);
-    impl_->sockets.emplace_back(upstream);
-  });
-}
-
-HoldingRelay::~HoldingRelay() {
-  for (auto& socket : impl_->sockets) socket->abort();
-}
-
-int HoldingRelay::Port() const { return impl_->listener.serverPort(); }
 
 bool Until(const std::function<bool()>& done, int bound_ms) {
   return QTest::qWaitFor(done, bound_ms);
 }
 
-GuiTest::GuiTest() { App(); }
-
-GuiTest::~GuiTest() = default;
+void WhenDialog(gui::MainWindow* window, std::function<void(QDialog*)> act) {
+  auto* timer = new QTimer(window);
+  timer->setInterval(5);
+  QObject::connect(timer, &QTimer::timeout, window, [window, timer, act = std::move(act)] {
+    if (QDialog* dialog = window->OpenDialog(); dialog && dialog->isVisible()) {
+      timer->stop();
+      timer->deleteLater();
+      act(dialog);
+    }
+  });
+  timer->start();
+}
 
 void GuiTest::SetUp() {
   support::SetDecimalSeparator('.');
@@ -95,7 +59,6 @@ void GuiTest::SetUp() {
   net::SetEventLoop(loop_.get());
 
   context_.SetDataRoot(data_.Path());
-  context_.log = [this](const std::string& line) { server_log_.push_back(line); };
   std::string error;
   ASSERT_TRUE(server::SeedDemo(data_.Path(), context_.config, error)) << error;
   server::ServerOptions options;
@@ -106,33 +69,23 @@ void GuiTest::SetUp() {
   server_->Start();
 
   ui::SetMessageAnswerer([this](const QMessageBox& box) {
-    ui::MessageButtons buttons = ui::MessageButtons::kOk;
-    if (box.button(QMessageBox::Yes) && box.button(QMessageBox::Cancel)) {
-      buttons = ui::MessageButtons::kYesNoCancel;
-    } else if (box.button(QMessageBox::Yes)) {
-      buttons = ui::MessageButtons::kYesNo;
-    } else if (box.button(QMessageBox::Cancel)) {
-      buttons = ui::MessageButtons::kOkCancel;
-    }
+    using enum ui::MessageButtons;
+    const bool yes = box.button(QMessageBox::Yes), cancel = box.button(QMessageBox::Cancel);
+    const auto buttons = yes && cancel ? kYesNoCancel : yes ? kYesNo : cancel ? kOkCancel : kOk;
     messages_.push_back({box.text(), box.windowTitle(), buttons});
-    if (!answers_.empty()) {
-      const ui::MessageAnswer answer = answers_.front();
-      answers_.erase(answers_.begin());
-      return answer;
+    if (answers_.empty()) {
+      return buttons == kOk      ? ui::MessageAnswer::kOk
+             : buttons == kYesNo ? ui::MessageAnswer::kNo
+                                 : ui::MessageAnswer::kCancel;
     }
-    switch (buttons) {
-      case ui::MessageButtons::kOk:
-        return ui::MessageAnswer::kOk;
-      case ui::MessageButtons::kYesNo:
-        return ui::MessageAnswer::kNo;
-      default:
-        return ui::MessageAnswer::kCancel;
-    }
+    const ui::MessageAnswer answer = answers_.front();
+    answers_.erase(answers_.begin());
+    return answer;
   });
 }
 
 void GuiTest::TearDown() {
-  if (window_) CloseWindow();
+  CloseWindow();
   ui::SetMessageAnswerer(nullptr);
   server_.reset();
   // Connections retired by the server go from the loop.
@@ -163,19 +116,39 @@ void GuiTest::CloseWindow() {
 }
 
 void GuiTest::LogIn(const std::string& id, const std::string& password) {
-  auto* txt_id = Find<QLineEdit>("txtID");
-  auto* txt_password = Find<QLineEdit>("txtPassword");
-  txt_id->setText(QString::fromStdString(id));
-  txt_password->setText(QString::fromStdString(password));
+  Find<QLineEdit>("txtID")->setText(QString::fromStdString(id));
+  Find<QLineEdit>("txtPassword")->setText(QString::fromStdString(password));
   Find<QPushButton>("dcbConnect")->click();
-  ASSERT_TRUE(Until([this] {
+  ASSERT_TRUE(WaitListed()) << "not logged in";
+}
+
+bool GuiTest::WaitListed() {
+  return Until([this] {
     return window_->Session().LoggedIn() && window_->Session().View().window_enabled &&
            !window_->Session().View().rows.empty();
-  })) << "not logged in";
+  });
 }
 
 bool GuiTest::WaitIdle() {
   return Until([this] { return window_->Session().View().window_enabled; });
+}
+
+void GuiTest::ExpectIdleDisconnected(bool login_locked) {
+  QApplication::processEvents();
+  EXPECT_FALSE(window_->Session().LoggedIn());
+  EXPECT_TRUE(window_->Session().View().window_enabled);
+  EXPECT_EQ(Find<QPushButton>("dcbConnect")->text(), QString::fromUtf8("Σύνδεση"));
+  EXPECT_EQ(List()->model()->rowCount(), 0);
+  EXPECT_EQ(Find<QLineEdit>("txtID")->isReadOnly(), login_locked);
+  EXPECT_EQ(Find<QLineEdit>("txtPassword")->isReadOnly(), login_locked);
+  EXPECT_TRUE(Find<QPushButton>("dcbProxy")->isEnabled());
+  for (const char* name : {"dcbUp", "dcbRefresh", "dcbNewFolder", "dcbRename", "dcbDelete",
+                           "dcbDownload", "dcbBrowse", "dcbUpload"}) {
+    EXPECT_FALSE(Find<QPushButton>(name)->isEnabled()) << name;
+  }
+  EXPECT_FALSE(Find<QWidget>("lnkDF")->isVisible());
+  EXPECT_TRUE(Find<QLineEdit>("txtUpload")->isReadOnly());
+  EXPECT_TRUE(Find<QLabel>("lblPath")->text().isEmpty());
 }
 
 QTreeView* GuiTest::List() const { return window_->findChild<QTreeView*>("lvFiles"); }
@@ -197,26 +170,18 @@ std::vector<std::string> GuiTest::RowNames() const {
   return names;
 }
 
-void GuiTest::ClickRow(int row) {
+void GuiTest::ClickRow(int row, bool twice) {
   QTreeView* list = List();
   const QModelIndex index = list->model()->index(row, 0);
   list->scrollTo(index);
   const QPoint at = list->visualRect(index).center();
   QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+  if (twice) QTest::mouseDClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, at);
 }
 
-void GuiTest::DoubleClickRow(int row) {
-  QTreeView* list = List();
-  const QModelIndex index = list->model()->index(row, 0);
-  list->scrollTo(index);
-  const QPoint at = list->visualRect(index).center();
-  QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, at);
-  QTest::mouseDClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, at);
-}
-
-void GuiTest::KeyOnList(Qt::Key key, Qt::KeyboardModifiers modifiers) {
+void GuiTest::KeyOnList(Qt::Key key) {
   List()->setFocus();
-  QTest::keyClick(List(), key, modifiers);
+  QTest::keyClick(List(), key);
 }
 
 }  // namespace gui_test

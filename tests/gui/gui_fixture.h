@@ -11,62 +11,40 @@
 #include <string>
 #include <vector>
 
+#include "app/app_setting.h"
+#include "common/process.h"
 #include "gui/main_window.h"
 #include "server/server.h"
 #include "server/server_context.h"
 #include "ui/centered_message.h"
 #include "ui/qt_event_loop.h"
 
-class QLineEdit;
+class QDialog;
 class QTreeView;
 
 namespace gui_test {
 
+using test_common::TempDir;
+
 /// The one application object of the test binary.
 QApplication& App();
 
-/// A fresh temporary folder, removed with its contents at the end.
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::filesystem::path& Path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
+/// The program's settings in the hive QUARRYTAB_HIVE_DIR names now.
+app::AppSetting Settings();
 
 /// Waits, running the Qt loop, until `done` holds; false when it did not
 /// within a generous bound (the wait ends as soon as it holds).
 bool Until(const std::function<bool()>& done, int bound_ms = 10000);
 
-/// A loopback relay in front of the folder server whose client-to-server
-/// direction can be held: while held, requests reach the relay and stop there,
-/// as with a server that has stopped answering but not closed.
-class HoldingRelay {
- public:
-  explicit HoldingRelay(int server_port);
-  ~HoldingRelay();
-  HoldingRelay(const HoldingRelay&) = delete;
-  HoldingRelay& operator=(const HoldingRelay&) = delete;
-  int Port() const;
-  void Hold() { held_ = true; }
-
- private:
-  struct Impl;
-  std::unique_ptr<Impl> impl_;
-  bool held_ = false;
-};
+/// Runs `act` on the window's modal dialog as soon as it is open.
+void WhenDialog(gui::MainWindow* window, std::function<void(QDialog*)> act);
 
 /// The main window on the Qt loop against the reference server with its demo
 /// account, settings in a scratch hive. Message boxes are answered by the
 /// fixture and recorded.
 class GuiTest : public ::testing::Test {
  protected:
-  GuiTest();
-  ~GuiTest() override;
+  GuiTest() { App(); }
 
   void SetUp() override;
   void TearDown() override;
@@ -77,8 +55,13 @@ class GuiTest : public ::testing::Test {
   void CloseWindow();
   /// Types demo/demo (or the given login), presses Connect, waits for the list.
   void LogIn(const std::string& id = "demo", const std::string& password = "demo");
+  /// Waits until the session is logged in, the window takes input and the list has rows.
+  bool WaitListed();
   /// Waits until the window takes input again.
   bool WaitIdle();
+  /// Expects every control of a window that is idle and not connected; the
+  /// log-in boxes stay locked after a handed-over log-in.
+  void ExpectIdleDisconnected(bool login_locked = false);
 
   template <typename T>
   T* Find(const char* name) const {
@@ -90,13 +73,11 @@ class GuiTest : public ::testing::Test {
   /// The list row showing `name`, or -1.
   int RowNamed(const std::string& name) const;
   std::vector<std::string> RowNames() const;
-  /// Selects a row as a left press on it does.
-  void ClickRow(int row);
-  void DoubleClickRow(int row);
-  void KeyOnList(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+  /// Selects a row as a left press on it does; a double click after it when asked.
+  void ClickRow(int row, bool twice = false);
+  void KeyOnList(Qt::Key key);
 
   std::filesystem::path Personal() const { return data_.Path() / "users" / "demo"; }
-  std::filesystem::path HiveDir() const { return hive_.Path(); }
 
   struct Shown {
     QString text;
@@ -115,7 +96,6 @@ class GuiTest : public ::testing::Test {
   std::unique_ptr<ui::QtEventLoop> loop_;
   server::ServerContext context_;
   std::unique_ptr<server::Server> server_;
-  std::vector<std::string> server_log_;
   std::unique_ptr<gui::MainWindow> window_;
 };
 

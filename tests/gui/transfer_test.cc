@@ -5,9 +5,6 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include <fstream>
-#include <sstream>
-
 #include "gui/file_exists_dialog.h"
 #include "gui/progress_window.h"
 #include "gui_fixture.h"
@@ -17,32 +14,25 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Pattern(std::size_t size) {
-  std::string bytes(size, '\0');
-  std::uint32_t x = 2463534242u;
-  for (char& c : bytes) {
-    x ^= x << 13;
-    x ^= x >> 17;
-    x ^= x << 5;
-    c = static_cast<char>(x);
-  }
-  return bytes;
-}
-
-void Write(const fs::path& path, std::string_view bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-std::string Read(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream all;
-  all << in.rdbuf();
-  return all.str();
-}
+using test_common::RandomBytes;
+using test_common::ReadFile;
+using test_common::WriteFile;
 
 class TransferTest : public GuiTest {
  protected:
+  /// Puts `bytes` on the server as `name`, logs in, answers the file chooser
+  /// with `name` in the local folder and selects the row; that local path.
+  fs::path Serve(const std::string& name, const std::string& bytes) {
+    WriteFile(Personal() / name, bytes);
+    OpenWindow();
+    LogIn();
+    const std::string target = (local_.Path() / name).string();
+    window_->SetFileDialogHook([target](const session::FileDialogRequest&, bool) {
+      return std::optional<std::string>(target);
+    });
+    ClickRow(RowNamed(name));
+    return target;
+  }
   /// Watches the progress window while the test waits.
   void WatchProgress() {
     auto* timer = new QTimer(window_.get());
@@ -55,71 +45,67 @@ class TransferTest : public GuiTest {
     });
     timer->start();
   }
-  bool Finished() const {
-    return window_->Session().View().window_enabled && !window_->Session().TransferActive() &&
-           window_->Progress() == nullptr && window_->isVisible();
+  bool Finished() {
+    return Until(
+        [this] {
+          return window_->Session().View().window_enabled && !window_->Session().TransferActive() &&
+                 window_->Progress() == nullptr && window_->isVisible();
+        },
+        60000);
   }
 
   bool progress_seen_ = false;
   bool main_visible_with_progress_ = false;
 };
 
-TEST_F(TransferTest, DownloadsAFileThroughTheWindow) {
-  const std::string bytes = Pattern(24 * 1024 * 1024 + 7);
-  Write(Personal() / "μεγάλο.bin", bytes);
-  OpenWindow();
-  LogIn();
-  const fs::path target = local_.Path() / "μεγάλο.bin";
+TEST_F(TransferTest, DownloadAsksForTheTargetAndContinueInTheExistsDialogResumes) {
+  const std::string bytes = RandomBytes(24 * 1024 * 1024 + 7, 1);
+  const fs::path target = Serve("μεγάλο.bin", bytes);
+  WriteFile(target, bytes.substr(0, 1234567));
   std::vector<session::FileDialogRequest> asked;
   window_->SetFileDialogHook([&](const session::FileDialogRequest& request, bool save) {
     EXPECT_TRUE(save);
     asked.push_back(request);
     return std::optional<std::string>(target.string());
   });
-  ClickRow(RowNamed("μεγάλο.bin"));
+  bool continue_offered = false;
+  WhenDialog(window_.get(), [&](QDialog* dialog) {
+    auto* exists = qobject_cast<gui::FileExistsDialog*>(dialog);
+    ASSERT_NE(exists, nullptr);
+    continue_offered = exists->ContinueButton()->isEnabled();
+    exists->ContinueButton()->click();
+  });
   WatchProgress();
   Find<QPushButton>("dcbDownload")->click();
-  ASSERT_TRUE(Until([this] { return Finished(); }, 60000));
+  ASSERT_TRUE(Finished());
   ASSERT_EQ(asked.size(), 1u);
   EXPECT_EQ(asked[0].initial_name, "μεγάλο.bin");
   EXPECT_FALSE(asked[0].confirm_overwrite);
+  EXPECT_TRUE(continue_offered);
   EXPECT_TRUE(progress_seen_);
   EXPECT_FALSE(main_visible_with_progress_);
-  EXPECT_EQ(Read(target), bytes);
+  EXPECT_EQ(ReadFile(target), bytes);
 }
 
-TEST_F(TransferTest, ContinueInTheExistsDialogResumesAPartialDownload) {
-  const std::string bytes = Pattern(3 * 1024 * 1024);
-  Write(Personal() / "resume.bin", bytes);
-  const fs::path target = local_.Path() / "resume.bin";
-  Write(target, std::string_view(bytes).substr(0, 1234567));
-  OpenWindow();
-  LogIn();
-  window_->SetFileDialogHook([&](const session::FileDialogRequest&, bool) {
-    return std::optional<std::string>(target.string());
-  });
-  bool continue_offered = false;
-  auto* timer = new QTimer(window_.get());
-  timer->setInterval(5);
-  QObject::connect(timer, &QTimer::timeout, [&, timer] {
-    auto* dialog = qobject_cast<gui::FileExistsDialog*>(window_->OpenDialog());
-    if (!dialog || !dialog->isVisible()) return;
-    timer->stop();
-    continue_offered = dialog->ContinueButton()->isEnabled();
-    dialog->ContinueButton()->click();
-  });
-  timer->start();
-  ClickRow(RowNamed("resume.bin"));
+TEST_F(TransferTest, CancelInTheProgressWindowStopsTheDownloadAndKeepsTheWindowUsable) {
+  const std::string bytes = RandomBytes(64 * 1024 * 1024, 4);
+  const fs::path target = Serve("cancel.bin", bytes);
   Find<QPushButton>("dcbDownload")->click();
-  ASSERT_TRUE(Until([this] { return Finished(); }, 60000));
-  EXPECT_TRUE(continue_offered);
-  EXPECT_EQ(Read(target), bytes);
+  ASSERT_TRUE(Until([this] { return window_->Progress() != nullptr; }));
+  window_->Progress()->CancelButton()->click();
+  ASSERT_TRUE(Finished());
+  // What arrived is kept for a later resume and is a true prefix.
+  const std::string partial = ReadFile(target);
+  EXPECT_LE(partial.size(), bytes.size());
+  EXPECT_EQ(partial, bytes.substr(0, partial.size()));
+  // A cancelled download closes the connection; the session logs in again.
+  EXPECT_TRUE(Until([this] { return window_->Session().LoggedIn(); }));
 }
 
 TEST_F(TransferTest, UploadsAFileAndTheNewRowAppears) {
-  const std::string bytes = Pattern(5 * 1024 * 1024 + 3);
+  const std::string bytes = RandomBytes(5 * 1024 * 1024 + 3, 3);
   const fs::path source = local_.Path() / "Αναφορά Μαρτίου.pdf";
-  Write(source, bytes);
+  WriteFile(source, bytes);
   OpenWindow();
   LogIn();
   window_->SetFileDialogHook([&](const session::FileDialogRequest& request, bool save) {
@@ -131,33 +117,12 @@ TEST_F(TransferTest, UploadsAFileAndTheNewRowAppears) {
   ASSERT_EQ(Find<QLineEdit>("txtUpload")->text(), QString::fromStdString(source.string()));
   WatchProgress();
   Find<QPushButton>("dcbUpload")->click();
-  ASSERT_TRUE(Until([this] { return Finished() && RowNamed("Αναφορά Μαρτίου.pdf") != -1; }, 60000));
+  ASSERT_TRUE(Finished());
+  ASSERT_TRUE(Until([this] { return RowNamed("Αναφορά Μαρτίου.pdf") != -1; }));
   EXPECT_TRUE(progress_seen_);
-  EXPECT_EQ(Read(Personal() / "Αναφορά Μαρτίου.pdf"), bytes);
+  EXPECT_EQ(ReadFile(Personal() / "Αναφορά Μαρτίου.pdf"), bytes);
   // The upload box is emptied once the progress window has gone.
   EXPECT_TRUE(Find<QLineEdit>("txtUpload")->text().isEmpty());
-}
-
-TEST_F(TransferTest, CancelInTheProgressWindowStopsTheDownloadAndKeepsTheWindowUsable) {
-  const std::string bytes = Pattern(64 * 1024 * 1024);
-  Write(Personal() / "cancel.bin", bytes);
-  OpenWindow();
-  LogIn();
-  const fs::path target = local_.Path() / "cancel.bin";
-  window_->SetFileDialogHook([&](const session::FileDialogRequest&, bool) {
-    return std::optional<std::string>(target.string());
-  });
-  ClickRow(RowNamed("cancel.bin"));
-  Find<QPushButton>("dcbDownload")->click();
-  ASSERT_TRUE(Until([this] { return window_->Progress() != nullptr; }));
-  window_->Progress()->CancelButton()->click();
-  ASSERT_TRUE(Until([this] { return Finished(); }, 60000));
-  // What arrived is kept for a later resume and is a true prefix.
-  const std::string partial = Read(target);
-  EXPECT_LE(partial.size(), bytes.size());
-  EXPECT_EQ(partial, bytes.substr(0, partial.size()));
-  // A cancelled download closes the connection; the session logs in again.
-  EXPECT_TRUE(Until([this] { return window_->Session().LoggedIn(); }));
 }
 
 }  // namespace

@@ -2,12 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include "common/process.h"
+#include "server/demo.h"
+
 namespace server {
 namespace {
 
-class ConfigFile : public ::testing::Test {};
-
-TEST_F(ConfigFile, FullExampleIsRead) {
+TEST(ConfigFile, FullExampleIsRead) {
   const auto result = ParseConfig(R"(
 # comment
 [server]
@@ -25,6 +26,9 @@ quota = 104857600
 dealers = true
 over_quota_warning = false
 allowed = false
+
+[user plain]
+password = x
 
 [link Εγχειρίδια]
 target = manuals
@@ -44,22 +48,14 @@ target = manuals
   EXPECT_TRUE(demo->dealers);
   EXPECT_FALSE(demo->over_quota_warning);
   EXPECT_FALSE(demo->allowed);
+  EXPECT_TRUE(c.FindUser("plain")->allowed);  // a user is allowed unless the file says otherwise
   ASSERT_EQ(c.links.size(), 1u);
   EXPECT_EQ(c.links[0].name, "Εγχειρίδια");
   EXPECT_EQ(c.links[0].WirePath(), "\\manuals\\");
   EXPECT_EQ(c.FindLinkTarget("manuals"), &c.links[0]);
 }
 
-TEST_F(ConfigFile, DefaultsApplyToWhatIsNotSet) {
-  const auto result = ParseConfig("[user a]\npassword = x\n");
-  ASSERT_TRUE(result.config);
-  EXPECT_EQ(result.config->max_sessions_per_user, 2);
-  EXPECT_EQ(result.config->protocol, "5");
-  EXPECT_EQ(result.config->ping_every, 0);
-  EXPECT_TRUE(result.config->users[0].allowed);
-}
-
-TEST_F(ConfigFile, MistakesAreReportedWithTheirLine) {
+TEST(ConfigFile, MistakesAreReportedWithTheirLine) {
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"[server]\nmax_sesions_per_user = 2\n", "line 2"},
       {"[server]\nmaintenance = perhaps\n", "line 2"},
@@ -80,6 +76,19 @@ TEST_F(ConfigFile, MistakesAreReportedWithTheirLine) {
     EXPECT_EQ(result.error.rfind(line, 0), 0u) << text << " -> " << result.error;
   }
   EXPECT_FALSE(ParseConfig("[link L]\n").config);  // a link needs a target
+}
+
+TEST(Demo, ASecondSeedingChangesNoFileAndAddsNoSecondAccountOrLink) {
+  test_common::TempDir dir;
+  ServerConfig config;
+  std::string error;
+  ASSERT_TRUE(SeedDemo(dir.Path(), config, error)) << error;
+  const auto readme = dir.Path() / "users" / "demo" / "readme.txt";
+  test_common::WriteFile(readme, "changed");
+  ASSERT_TRUE(SeedDemo(dir.Path(), config, error)) << error;
+  EXPECT_EQ(test_common::ReadFile(readme), "changed");
+  EXPECT_EQ(config.users.size(), 1u);
+  EXPECT_EQ(config.links.size(), 1u);
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// Log-in, its error replies, and the requests of the log-in chain.
+// Log-in, its refusals, and the requests of the log-in chain.
 #include "fixture.h"
 
 namespace server::testing {
@@ -7,52 +7,51 @@ namespace {
 using LoginExchange = ServerFixture;
 
 TEST_P(LoginExchange, LoginOkCarriesUsageQuotaAndFlags) {
-  auto client = Connect();
-  client->Send(LoginFrame("anna", "secret1"));
-  EXPECT_EQ(client->ReadFrame(), "LOGINOK|1005|100000|True|True");
-}
-
-TEST_P(LoginExchange, GreekPasswordIsComparedInTheWireCodePage) {
-  auto client = Connect();
-  client->Send(LoginFrame("bob", "κωδικός"));
-  EXPECT_EQ(client->ReadFrame(), "LOGINOK|0|5000|False|False");
-}
-
-TEST_P(LoginExchange, PasswordWhoseScrambledFormHoldsABarIsAccepted) {
+  const struct {
+    const char* user;
+    const char* password;
+    const char* reply;
+  } kCases[] = {
+      {"anna", "secret1", "LOGINOK|1005|100000|True|True"},
+      {"bob", "κωδικός", "LOGINOK|0|5000|False|False"},  // compared in the wire code page
+      {"bar", "(abc", "LOGINOK|0|"},                     // its scrambled field starts with "|"
+  };
   ASSERT_EQ(Scrambled("(abc").front(), '|');
-  auto client = Connect();
-  client->Send(LoginFrame("bar", "(abc"));
-  EXPECT_EQ(client->ReadFrame().rfind("LOGINOK|", 0), 0u);
-}
-
-TEST_P(LoginExchange, WrongPasswordOrUnknownUserGetsNoLoginAndTheConnectionEnds) {
-  for (const auto& [user, password] : std::vector<std::pair<std::string, std::string>>{
-           {"anna", "secret2"}, {"anna", "secret1x"}, {"nobody", "secret1"}, {"Anna", "secret1"}}) {
+  for (const auto& c : kCases) {
     auto client = Connect();
-    client->Send(LoginFrame(user, password));
-    EXPECT_EQ(client->ReadFrame(), "NOLOGIN") << user << "/" << password;
-    EXPECT_TRUE(client->WaitClosed());
+    client->Send(LoginFrame(c.user, c.password));
+    EXPECT_EQ(client->ReadFrame().rfind(c.reply, 0), 0u) << c.user;
   }
 }
 
-TEST_P(LoginExchange, AnotherProtocolVersionGetsProtocol) {
-  auto client = Connect();
-  client->Send(LoginFrame("anna", "secret1", "4"));
-  EXPECT_EQ(client->ReadFrame(), "PROTOCOL");
-  EXPECT_TRUE(client->WaitClosed());
-}
-
-TEST_P(LoginExchange, MaintenanceGetsNoMore) {
-  context_.config.maintenance = true;
-  auto client = Connect();
-  client->Send(LoginFrame("anna", "secret1"));
-  EXPECT_EQ(client->ReadFrame(), "NOMORE");
-}
-
-TEST_P(LoginExchange, DisallowedUserGetsNoPermission) {
-  auto client = Connect();
-  client->Send(LoginFrame("blocked", "x"));
-  EXPECT_EQ(client->ReadFrame(), "NOPERMISSION");
+TEST_P(LoginExchange, EachRefusalHasItsReplyAndEndsTheConnection) {
+  const struct {
+    const char* name;
+    const char* user;
+    const char* password;
+    const char* version;
+    bool maintenance;
+    const char* reply;
+  } kCases[] = {
+      {"wrong password", "anna", "secret2", "5", false, "NOLOGIN"},
+      {"password with a tail", "anna", "secret1x", "5", false, "NOLOGIN"},
+      {"unknown user", "nobody", "secret1", "5", false, "NOLOGIN"},
+      {"user of another case", "Anna", "secret1", "5", false, "NOLOGIN"},
+      {"another protocol version", "anna", "secret1", "4", false, "PROTOCOL"},
+      {"the version before the password", "anna", "wrong", "4", false, "PROTOCOL"},
+      {"disallowed user", "blocked", "x", "5", false, "NOPERMISSION"},
+      {"disallowed user, wrong password", "blocked", "y", "5", false, "NOLOGIN"},
+      {"maintenance", "anna", "secret1", "5", true, "NOMORE"},
+      {"maintenance before anything else", "nobody", "x", "4", true, "NOMORE"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.name);
+    context_.config.maintenance = c.maintenance;
+    auto client = Connect();
+    client->Send(LoginFrame(c.user, c.password, c.version));
+    EXPECT_EQ(client->ReadFrame(), c.reply);
+    EXPECT_TRUE(client->WaitClosed());
+  }
 }
 
 TEST_P(LoginExchange, SessionBeyondTheLimitGetsLogin2UntilOneEnds) {
@@ -61,6 +60,7 @@ TEST_P(LoginExchange, SessionBeyondTheLimitGetsLogin2UntilOneEnds) {
   auto third = Connect();
   third->Send(LoginFrame("anna", "secret1"));
   EXPECT_EQ(third->ReadFrame(), "LOGIN2");
+  EXPECT_TRUE(third->WaitClosed());
   // Another user is not affected.
   auto bob = Login("bob", "κωδικός");
   first->Disconnect();
@@ -72,7 +72,10 @@ TEST_P(LoginExchange, SessionBeyondTheLimitGetsLogin2UntilOneEnds) {
   }));
 }
 
-TEST_P(LoginExchange, PersonalFolderThatCannotBeOpenedGetsDirError) {
+TEST_P(LoginExchange, AMissingPersonalFolderIsCreatedOneThatCannotBeOpenedGetsDirError) {
+  std::filesystem::remove_all(Personal("bob"));
+  auto bob = Login("bob", "κωδικός");
+  EXPECT_TRUE(std::filesystem::is_directory(Personal("bob")));
   std::filesystem::remove_all(Personal());
   WriteFile(Personal(), "a file where the folder should be");
   auto client = Connect();
@@ -80,18 +83,16 @@ TEST_P(LoginExchange, PersonalFolderThatCannotBeOpenedGetsDirError) {
   EXPECT_EQ(client->ReadFrame(), "DIRERROR");
 }
 
-TEST_P(LoginExchange, MissingPersonalFolderIsCreated) {
-  std::filesystem::remove_all(Personal("bob"));
-  auto client = Login("bob", "κωδικός");
-  EXPECT_TRUE(std::filesystem::is_directory(Personal("bob")));
-}
-
-TEST_P(LoginExchange, NothingButLoginAndPingIsServedBeforeLoginOk) {
+TEST_P(LoginExchange, BeforeLoginOkOnlyPingIsServedAndAnIdleConnectionIsClosed) {
+  context_.login_timeout = 1;
   auto client = Connect();
   client->Send("PING");
   EXPECT_EQ(client->ReadBytes(4), "PONG");
   client->Send(Framed("LIST|\\|False"));
   EXPECT_TRUE(client->WaitClosed());
+  auto idle = Connect();
+  Server().LetTimePass(std::chrono::seconds(2));
+  EXPECT_TRUE(idle->WaitClosed());
 }
 
 TEST_P(LoginExchange, LoginTimeChainAnswersEachStep) {
@@ -111,25 +112,20 @@ TEST_P(LoginExchange, LoginTimeChainAnswersEachStep) {
   EXPECT_TRUE(logged) << "PCINFO is recorded in the log";
 }
 
-TEST_P(LoginExchange, PingIsAnsweredAndPongIsIgnored) {
+TEST_P(LoginExchange, PingIsAnsweredPongIgnoredAndAnIdleSessionGetsTheServersPing) {
+  context_.config.ping_every = 1;
   auto client = Login();
   client->Send("PING");
   EXPECT_EQ(client->ReadBytes(4), "PONG");
   client->Send("PONG");
   EXPECT_EQ(Ask(*client, "TOTALSIZE"), "TOTALSIZE|1005");
-}
-
-TEST_P(LoginExchange, IdleSessionGetsTheServersPing) {
-  context_.config.ping_every = 1;
-  auto client = Login();
   Server().LetTimePass(std::chrono::seconds(2));
   EXPECT_EQ(client->ReadBytes(4), "PING");
   client->Send("PONG");
   EXPECT_EQ(Ask(*client, "TOTALSIZE"), "TOTALSIZE|1005");
 }
 
-INSTANTIATE_TEST_SUITE_P(Both, LoginExchange, ::testing::Values(Mode::kMemory, Mode::kLoopback),
-                         ModeName);
+INSTANTIATE_TEST_SUITE_P(Both, LoginExchange, kBothModes, ModeName);
 
 }  // namespace
 }  // namespace server::testing

@@ -1,16 +1,13 @@
 // Behaviour that only a real event loop and real sockets show: many sessions
 // at once, large streams, 64-bit positions, and the program itself.
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <signal.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <regex>
+#include <fstream>
 #include <vector>
 
 #include "fixture.h"
@@ -24,12 +21,6 @@ namespace {
 namespace fs = std::filesystem;
 
 class LoopbackOnly : public ServerFixture {};
-
-std::string Pattern(std::size_t size, unsigned seed) {
-  std::string bytes(size, '\0');
-  for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 131 + seed) >> 3);
-  return bytes;
-}
 
 TEST_P(LoopbackOnly, TwoHundredSessionsAreServedAtOnce) {
   context_.config.max_sessions_per_user = 1000;
@@ -92,7 +83,7 @@ TEST_P(LoopbackOnly, ABurstOfConnectionsWaitsForABusyServer) {
 
 TEST_P(LoopbackOnly, SixtyFourMebibytesGoDownAndUpIntact) {
   context_.config.users[0].quota = std::int64_t{1} << 30;
-  const std::string data = Pattern(64 << 20, 5);
+  const std::string data = test_common::RandomBytes(64 << 20, 5);
   WriteFile(Personal() / "large.bin", data);
   auto client = Login();
   EXPECT_EQ(Ask(*client, "DOWNLOAD|1|\\large.bin|False"), "DO DOWNLOAD");
@@ -108,7 +99,7 @@ TEST_P(LoopbackOnly, SixtyFourMebibytesGoDownAndUpIntact) {
 TEST_P(LoopbackOnly, PositionsAboveFourGibibytesWork) {
   constexpr std::int64_t kFourGiB = std::int64_t{4} << 30;
   constexpr std::int64_t kBig = std::int64_t{5} << 30;
-  const std::string tail = Pattern(1 << 20, 9);
+  const std::string tail = test_common::RandomBytes(1 << 20, 9);
   context_.config.users[0].quota = std::int64_t{20} << 30;
   {
     // Sparse files: the holes take no disk space.
@@ -142,7 +133,7 @@ TEST_P(LoopbackOnly, PositionsAboveFourGibibytesWork) {
 
 TEST_P(LoopbackOnly, HostileClientDoesNotDisturbARunningDownload) {
   context_.config.users[0].quota = std::int64_t{1} << 30;
-  const std::string data = Pattern(8 << 20, 3);
+  const std::string data = test_common::RandomBytes(8 << 20, 3);
   WriteFile(Personal() / "stream.bin", data);
   auto client = Login();
   EXPECT_EQ(Ask(*client, "DOWNLOAD|1|\\stream.bin|False"), "DO DOWNLOAD");
@@ -159,101 +150,15 @@ TEST_P(LoopbackOnly, HostileClientDoesNotDisturbARunningDownload) {
 
 INSTANTIATE_TEST_SUITE_P(Real, LoopbackOnly, ::testing::Values(Mode::kLoopback), ModeName);
 
-/// The program as a user starts it.
-class Program : public ::testing::Test {
- protected:
-  /// Starts vaultline-server with `args` and reads its port lines.
-  void Start(std::vector<std::string> args) {
-    int out[2];
-    ASSERT_EQ(::pipe(out), 0);
-    pid_ = ::fork();
-    ASSERT_GE(pid_, 0);
-    if (pid_ == 0) {
-      ::dup2(out[1], 1);
-      const int null = ::open("/dev/null", O_WRONLY);
-      ::dup2(null, 2);
-      std::vector<char*> argv;
-      std::string binary = VAULTLINE_SERVER_BINARY;
-      argv.push_back(binary.data());
-      for (auto& a : args) argv.push_back(a.data());
-      argv.push_back(nullptr);
-      ::execv(binary.c_str(), argv.data());
-      ::_exit(127);
-    }
-    ::close(out[1]);
-    out_ = out[0];
-    const std::regex port_line("port=(\\d+)\\n");
-    const std::regex http_line("http_port=(\\d+)\\n");
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    std::smatch m;
-    while (std::chrono::steady_clock::now() < deadline) {
-      pollfd p{out_, POLLIN, 0};
-      if (::poll(&p, 1, 100) <= 0) continue;
-      char buffer[512];
-      const ssize_t n = ::read(out_, buffer, sizeof buffer);
-      if (n <= 0) break;
-      stdout_.append(buffer, static_cast<std::size_t>(n));
-      if (std::regex_search(stdout_, m, http_line)) {
-        http_port_ = std::stoi(m[1]);
-        std::regex_search(stdout_, m, port_line);
-        port_ = std::stoi(m[1]);
-        return;
-      }
-    }
-    FAIL() << "no port lines: " << stdout_;
-  }
+TEST(Program, TheDemoServesItsAccountTheParametersAndStopsWhenAsked) {
+  auto demo = std::make_unique<test_common::DemoServer>();
+  ASSERT_TRUE(demo->Started());
+  auto http = ConnectTcp(demo->HttpPort());
+  http->Send("GET http://params.test/webftp/pf.txt HTTP/1.1\r\nHost: params.test\r\n\r\n");
+  const std::string response = http->ReadBytes(4096);
+  EXPECT_EQ(response.substr(response.find("\r\n\r\n") + 4), PfBody("127.0.0.1", demo->Port()));
 
-  int StopAndWait() {
-    ::kill(pid_, SIGTERM);
-    int status = 0;
-    for (int i = 0; i < 1000; ++i) {
-      if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-        pid_ = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-      }
-      ::usleep(10000);
-    }
-    return -2;
-  }
-
-  void TearDown() override {
-    if (pid_ > 0) {
-      ::kill(pid_, SIGKILL);
-      ::waitpid(pid_, nullptr, 0);
-    }
-    if (out_ >= 0) ::close(out_);
-  }
-
-  std::string HttpGet(std::string_view request) {
-    auto client = ConnectTcp(http_port_);
-    client->Send(request);
-    std::string response;
-    while (true) {
-      std::string more = client->ReadBytes(4096);
-      if (more.empty()) break;
-      response += more;
-    }
-    return response;
-  }
-
-  TempDir dir_;
-  pid_t pid_ = -1;
-  int out_ = -1;
-  std::string stdout_;
-  int port_ = 0;
-  int http_port_ = 0;
-};
-
-TEST_F(Program, DemoStartsServesAndStopsCleanly) {
-  Start({"--data", dir_.Path().string(), "--demo", "--port", "0", "--http-port", "0"});
-  ASSERT_GT(port_, 0);
-  EXPECT_NE(stdout_.find("demo"), std::string::npos);
-  const std::string response =
-      HttpGet("GET http://params.test/webftp/pf.txt HTTP/1.1\r\nHost: params.test\r\n\r\n");
-  const auto body = response.substr(response.find("\r\n\r\n") + 4);
-  EXPECT_EQ(body, PfBody("127.0.0.1", port_));
-
-  auto client = ConnectTcp(port_);
+  auto client = ConnectTcp(demo->Port());
   client->Send(session::FrameMessage("LOGIN|5|demo|" + Scrambled("demo")));
   EXPECT_EQ(client->ReadFrame().rfind("LOGINOK|", 0), 0u);
   client->Send(Framed("LIST|\\|False"));
@@ -265,51 +170,24 @@ TEST_F(Program, DemoStartsServesAndStopsCleanly) {
   client->Send(Framed("LIST|\\|False"));
   EXPECT_NE(support::Cp1253ToUtf8(client->ReadFrame()).find("Τιμοκατάλογος 2024.txt"),
             std::string::npos);
-  EXPECT_EQ(StopAndWait(), 0);
+  demo.reset();  // SIGTERM
   EXPECT_TRUE(client->WaitClosed());
 }
 
-TEST_F(Program, DemoRunTwiceKeepsTheFilesOfTheFirst) {
-  Start({"--data", dir_.Path().string(), "--demo", "--port", "0", "--http-port", "0"});
-  ASSERT_EQ(StopAndWait(), 0);
-  const auto readme = dir_.Path() / "users" / "demo" / "readme.txt";
-  std::ofstream(readme, std::ios::trunc) << "changed";
-  Start({"--data", dir_.Path().string(), "--demo", "--port", "0", "--http-port", "0"});
-  ASSERT_EQ(StopAndWait(), 0);
-  std::ifstream in(readme);
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "changed");
-}
-
-TEST_F(Program, ParametersOverrideAnswers404) {
-  Start({"--data", dir_.Path().string(), "--port", "0", "--http-port", "0", "--pf-body", "404"});
-  EXPECT_EQ(HttpGet("GET /webftp/pf.txt HTTP/1.1\r\nHost: x\r\n\r\n").rfind("HTTP/1.1 404", 0), 0u);
-  EXPECT_EQ(StopAndWait(), 0);
-}
-
-TEST_F(Program, BadArgumentsAndConfigFailBeforeListening) {
-  const auto config = dir_.Path() / "bad.ini";
-  std::ofstream(config) << "[server]\nmaintenance = perhaps\n";
-  for (const std::vector<std::string>& args :
-       {std::vector<std::string>{"--port", "0"},
-        std::vector<std::string>{"--data", dir_.Path().string(), "--port", "70000"},
-        std::vector<std::string>{"--data", dir_.Path().string(), "--config", config.string()}}) {
-    const pid_t pid = ::fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-      const int null = ::open("/dev/null", O_WRONLY);
-      ::dup2(null, 1);
-      ::dup2(null, 2);
-      std::vector<std::string> all = {VAULTLINE_SERVER_BINARY};
-      all.insert(all.end(), args.begin(), args.end());
-      std::vector<char*> argv;
-      for (auto& a : all) argv.push_back(a.data());
-      argv.push_back(nullptr);
-      ::execv(argv[0], argv.data());
-      ::_exit(127);
-    }
-    int status = 0;
-    for (int i = 0; i < 500 && ::waitpid(pid, &status, WNOHANG) == 0; ++i) ::usleep(10000);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << args[0];
+TEST(Program, BadArgumentsAndConfigFailBeforeListening) {
+  test_common::TempDir dir;
+  const std::string data = dir.Path().string();
+  const std::string config = (dir.Path() / "bad.ini").string();
+  test_common::WriteFile(config, "[server]\nmaintenance = perhaps\n");
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"--port", "0"},
+                                               {"--data", data, "--port", "70000"},
+                                               {"--data", data, "--http-port", "x"},
+                                               {"--data", data, "--config", config},
+                                               {"--data", data, "--unknown"}}) {
+    const auto result = test_common::RunProcess(VAULTLINE_SERVER_BINARY, args, {});
+    EXPECT_EQ(result.exit_code, 2) << args.back();
+    EXPECT_NE(result.err.find("vaultline-server: "), std::string::npos) << result.err;
+    EXPECT_EQ(result.out.find("port="), std::string::npos);
   }
 }
 
