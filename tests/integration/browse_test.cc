@@ -1,23 +1,24 @@
-// Browsing and the folder commands against the reference server: what reaches
-// the server's disk, what changed there meanwhile, a file held by another
-// session and the quota the server enforces. How the window reacts to each
-// reply is covered against the scripted peer (tests/session).
+// Browsing and transfers against the reference server: what changed on the
+// server's disk meanwhile, a file held by another session, the quota the
+// server enforces, and the reconnect after a cancelled transfer that returns
+// to the same folder (and side of the folder switch) and resumes. How the
+// window reacts to each reply is covered against the scripted peer
+// (tests/session); what the server replies to each request, by the server's
+// own tests.
 #include <filesystem>
 
-#include "app/crypto.h"
 #include "common/process.h"
 #include "live_server.h"
 #include "server/transfer_files.h"
-#include "session/protocol.h"
-#include "support/file_stamp.h"
 
 namespace integration {
 namespace {
 
 namespace fs = std::filesystem;
-using session::ListKey;
 using session::MessageAnswer;
-using session::MessageIcon;
+using Names = std::vector<std::string>;
+
+constexpr const char* kInUse = "Αυτή τη στιγμή το αρχείο χρησιμοποιείται.";
 
 class BrowseTest : public LiveServerTest {
  protected:
@@ -25,42 +26,14 @@ class BrowseTest : public LiveServerTest {
     LiveServerTest::SetUp();
     LogIn();
   }
-  std::vector<std::string> RowNames() const {
-    std::vector<std::string> names;
-    for (const auto& row : View().rows) names.push_back(row.name);
-    return names;
-  }
-  /// Runs `action` and waits for the reply to the request it sends.
-  void AndWait(const std::function<void()>& action) {
-    action();
-    WaitIdle();
-  }
   /// The session is still logged in, the window usable, `message` shown last.
   void ExpectKeptWith(const std::string& message) {
     ASSERT_FALSE(ui_.messages.empty());
     EXPECT_EQ(ui_.messages.back().text, message);
-    EXPECT_EQ(session_->ClientState(), net::SocketState::kConnected);
+    EXPECT_FALSE(Closed());
     EXPECT_TRUE(View().window_enabled);
   }
 };
-
-TEST_F(BrowseTest, OpeningAFileOfALinkedFolderDownloadsItWithTheServersTime) {
-  WriteFile(context_.links_root / "manuals" / "guide.pdf", "guide text");
-  ASSERT_TRUE(server::SetModificationStamp(context_.links_root / "manuals" / "guide.pdf",
-                                           "20240102030400"));
-  Select("Manuals");
-  AndWait([&] { session_->lvFiles_DblClick(); });
-  EXPECT_EQ(Requests().back(), "LIST|\\manuals\\|True -> LIST (2 rows)");
-  Select("guide.pdf");
-  const fs::path local = dir_.Path() / "by-enter.pdf";
-  ui_.save_file = local.string();
-  session_->lvFiles_KeyDown(ListKey::kEnter);
-  ASSERT_TRUE(Until([&] { return !session_->TransferActive() && View().window_enabled; }));
-  EXPECT_EQ(ServerLines("DOWNLOAD|1|\\manuals\\guide.pdf|True -> DO DOWNLOAD"), 1);
-  EXPECT_EQ(test_common::ReadFile(local), "guide text");
-  EXPECT_EQ(support::LastWriteStamp(local.string()), "20240102030400");
-  EXPECT_TRUE(log_.errors.empty());
-}
 
 TEST_F(BrowseTest, RefreshShowsWhatChangedOnTheServer) {
   WriteFile(Personal() / "fresh.txt", std::string(5000, 'f'));
@@ -70,85 +43,11 @@ TEST_F(BrowseTest, RefreshShowsWhatChangedOnTheServer) {
   session_->dcbRefresh_Click();
   ASSERT_TRUE(WaitServerLines("TOTALSIZE -> TOTALSIZE"));
   ASSERT_TRUE(Until([&] { return session_->UsedBytes() == 3 + 2048 + 5000; }));
-  EXPECT_EQ(RowNames(),
-            (std::vector<std::string>{"Manuals", "Added", "Docs", "fresh.txt", "report.pdf"}));
+  EXPECT_EQ(RowNames(), (Names{"Manuals", "Added", "Docs", "fresh.txt", "report.pdf"}));
   EXPECT_EQ(session_->RowStamps()[static_cast<std::size_t>(RowNamed("fresh.txt"))],
             "20251231235900");
   EXPECT_NE(View().lblPFSize.caption.find("(70.5%)"), std::string::npos)
       << View().lblPFSize.caption;
-}
-
-TEST_F(BrowseTest, OverQuotaShowsTheWarningAndTheErrorColour) {
-  WriteFile(Personal() / "big.bin", std::string(9000, 'b'));
-  session_->dcbRefresh_Click();
-  ASSERT_TRUE(Until([&] { return session_->UsedBytes() == 2057 + 9000; }));
-  EXPECT_EQ(View().pbPFSize_value, 100);
-  EXPECT_EQ(View().pbPFSize_state, session::BarState::kError);
-  EXPECT_TRUE(View().lblCleanupWarning.visible);
-  EXPECT_EQ(View().lblCleanupWarning.caption.rfind("Προσοχή: Έχει ξεπεραστεί", 0), 0u);
-}
-
-// ---- Folder commands on the server's disk ----
-
-TEST_F(BrowseTest, NewFolderIsCreatedAndCanBeEnteredAtOnce) {
-  ui_.names = {std::string(".hidden"), std::string("Νέος φάκελος")};
-  AndWait([&] { session_->dcbNewFolder_Click(); });
-  EXPECT_EQ(Requests().back(), "NEWDIR|\\Νέος φάκελος -> NEWDIROK");
-  EXPECT_TRUE(fs::is_directory(Personal() / "Νέος φάκελος"));
-  EXPECT_EQ(ServerLines("NEWDIR"), 1) << "refused names never reach the server";
-  EXPECT_FALSE(fs::exists(Personal() / ".hidden"));
-
-  Select("Νέος φάκελος");
-  AndWait([&] { session_->lvFiles_DblClick(); });
-  EXPECT_EQ(RowNames(), (std::vector<std::string>{".."}));
-  ui_.names = {std::string("Inner")};
-  AndWait([&] { session_->dcbNewFolder_Click(); });
-  EXPECT_TRUE(fs::is_directory(Personal() / "Νέος φάκελος" / "Inner"));
-}
-
-TEST_F(BrowseTest, RenameMovesTheFileOrTheFolderOnDisk) {
-  Select("report.pdf");
-  ui_.names.push_back("Report.pdf");  // another case is another name
-  AndWait([&] { session_->dcbRename_Click(); });
-  EXPECT_EQ(Requests().back(), "RENAME|\\report.pdf|\\Report.pdf -> RENAMEOK");
-  EXPECT_TRUE(fs::exists(Personal() / "Report.pdf"));
-  EXPECT_FALSE(fs::exists(Personal() / "report.pdf"));
-
-  Select("Docs");
-  ui_.names.push_back("Έγγραφα");
-  AndWait([&] { session_->lvFiles_KeyDown(ListKey::kF2); });
-  EXPECT_TRUE(fs::exists(Personal() / "Έγγραφα" / "inner.txt"));
-  EXPECT_FALSE(fs::exists(Personal() / "Docs"));
-  Select("Έγγραφα");
-  ui_.names.push_back("ΈΓΓΡΑΦΑ");  // only the letter case changes
-  AndWait([&] { session_->dcbRename_Click(); });
-  EXPECT_TRUE(fs::is_directory(Personal() / "ΈΓΓΡΑΦΑ"));
-  EXPECT_FALSE(fs::exists(Personal() / "Έγγραφα"));
-  Select("ΈΓΓΡΑΦΑ");
-  AndWait([&] { session_->lvFiles_DblClick(); });
-  EXPECT_EQ(RowNames(), (std::vector<std::string>{"..", "inner.txt"}));
-}
-
-TEST_F(BrowseTest, DeleteRemovesTheFileOrTheTreeAndTheServerAgreesOnTheUsage) {
-  Select("README");
-  ui_.answers.push_back(MessageAnswer::kYes);
-  AndWait([&] { session_->lvFiles_KeyDown(ListKey::kDelete); });
-  EXPECT_EQ(Requests().back(), "DELETE|\\README -> DELETEOK");
-  EXPECT_FALSE(fs::exists(Personal() / "README"));
-  EXPECT_EQ(session_->UsedBytes(), 2051);
-
-  Select("Docs");
-  ui_.answers.push_back(MessageAnswer::kYes);
-  AndWait([&] { session_->dcbDelete_Click(); });
-  EXPECT_FALSE(fs::exists(Personal() / "Docs"));
-  EXPECT_EQ(RowNames(), (std::vector<std::string>{"Manuals", "report.pdf"}));
-  EXPECT_EQ(session_->UsedBytes(), 2051) << "a folder row is listed with no size";
-
-  // The server's total counts what the tree held.
-  session_->dcbRefresh_Click();
-  ASSERT_TRUE(WaitServerLines("TOTALSIZE -> TOTALSIZE"));
-  Settle();
-  EXPECT_EQ(session_->UsedBytes(), 2048);
 }
 
 TEST_F(BrowseTest, ItemsGoneFromTheServersDiskAreFileNotFound) {
@@ -168,55 +67,29 @@ TEST_F(BrowseTest, ItemsGoneFromTheServersDiskAreFileNotFound) {
   EXPECT_EQ(View().rows.size(), 4u);
 }
 
-TEST_F(BrowseTest, OverlongNameIsRefusedAndTheSessionStays) {
-  // The dialog has no length limit; the server's file system has one.
-  ui_.names = {std::string(300, 'n')};
-  AndWait([&] { session_->dcbNewFolder_Click(); });
-  ASSERT_EQ(ui_.messages.size(), 1u);
-  EXPECT_EQ(ui_.messages[0].icon, MessageIcon::kExclamation);
-  EXPECT_EQ(session_->ClientState(), net::SocketState::kConnected);
-  EXPECT_EQ(View().rows.size(), 4u);
-  EXPECT_EQ(std::distance(fs::directory_iterator(Personal()), fs::directory_iterator()), 3);
-}
-
-// ---- A file held by another session ----
-
-class InUseTest : public BrowseTest {
- protected:
-  /// Another client of the same user holds report.pdf open in an upload.
-  void SetUp() override {
-    BrowseTest::SetUp();
-    holder_ = std::make_unique<RawClient>(server_->Port());
-    ASSERT_TRUE(Until([&] { return holder_->Connected(); }));
-    holder_->Send(session::FrameMessage("LOGIN|5|anna|" + app::ScrambledPasswordField("secret1")));
-    ASSERT_TRUE(Until([&] { return holder_->received.find("LOGINOK") != std::string::npos; }));
-    holder_->SendFrame("UPLOAD|1|100|\\report.pdf|20260101000000");
-    ASSERT_TRUE(Until([&] { return holder_->received.find("DO UPLOAD") != std::string::npos; }));
-    Select("report.pdf");
-  }
-  std::unique_ptr<RawClient> holder_;
-};
-
-TEST_F(InUseTest, DeleteAndRenameAreRefused) {
+TEST_F(BrowseTest, AFileAnotherSessionUploadsIsInUseForEveryCommand) {
+  const auto holder = SecondClient();
+  holder->SendFrame("UPLOAD|1|100|\\report.pdf|20260101000000");
+  ASSERT_TRUE(Until([&] { return holder->received.find("DO UPLOAD") != std::string::npos; }));
+  Select("report.pdf");
   ui_.answers.push_back(MessageAnswer::kYes);
   AndWait([&] { session_->dcbDelete_Click(); });
   EXPECT_EQ(Requests().back(), "DELETE|\\report.pdf -> INUSE");
-  ExpectKeptWith("Αυτή τη στιγμή το αρχείο χρησιμοποιείται.");
+  ExpectKeptWith(kInUse);
   ui_.names.push_back("kept.pdf");
   AndWait([&] { session_->dcbRename_Click(); });
-  ExpectKeptWith("Αυτή τη στιγμή το αρχείο χρησιμοποιείται.");
+  ExpectKeptWith(kInUse);
   EXPECT_EQ(View().rows[3].name, "report.pdf");
   EXPECT_TRUE(fs::exists(Personal() / "report.pdf"));
-}
 
-TEST_F(InUseTest, DownloadIsRefusedAndTheEmptyLocalFileRemoved) {
   const fs::path local = dir_.Path() / "report.pdf";
+  ui_.messages.clear();
+  Select("report.pdf");
   session_->DownloadFile(local.string());
-  ASSERT_TRUE(WaitServerLines("-> INUSE"));
-  WaitIdle();
-  ExpectKeptWith("Αυτή τη στιγμή το αρχείο χρησιμοποιείται.");
-  EXPECT_FALSE(session_->TransferActive());
-  EXPECT_FALSE(fs::exists(local));
+  ASSERT_TRUE(WaitServerLines("DOWNLOAD|1|\\report.pdf|False -> INUSE"));
+  ASSERT_TRUE(WaitIdle());
+  ExpectKeptWith(kInUse);
+  EXPECT_FALSE(fs::exists(local)) << "the empty local file is removed";
 }
 
 TEST_F(BrowseTest, UploadBeyondTheServersQuotaIsUnexpectedAndEndsTheSession) {
@@ -232,9 +105,131 @@ TEST_F(BrowseTest, UploadBeyondTheServersQuotaIsUnexpectedAndEndsTheSession) {
   EXPECT_EQ(Requests().back(),
             "UPLOAD|1|2000|\\upload.bin|20260102030405 -> UNEXPECTED (over quota)");
   EXPECT_EQ(ui_.messages.back().text, "Απροσδόκητο σφάλμα");
-  EXPECT_EQ(session_->ClientState(), net::SocketState::kClosed);
+  EXPECT_TRUE(Closed());
   EXPECT_FALSE(session_->TransferActive());
   EXPECT_FALSE(fs::exists(Personal() / "upload.bin"));
+}
+
+// ---- The reconnect after a cancelled transfer ----
+
+class ReconnectTest : public LiveServerTest {
+ protected:
+  /// A large file (sparse: it takes no disk space) on the server.
+  void PlaceLargeFile(const fs::path& path) {
+    WriteFile(path, "");
+    fs::resize_file(path, std::uintmax_t{64} << 20);
+  }
+  /// Starts downloading the selected row and cancels once some of it arrived.
+  void DownloadAndCancel(const fs::path& local) {
+    session_->DownloadFile(local.string());
+    ASSERT_TRUE(Until([&] {
+      std::error_code ec;
+      return session_->Progress().visible && fs::file_size(local, ec) > (1u << 20) && !ec;
+    })) << "the download did not get going";
+    ASSERT_TRUE(session_->TransferActive());
+    session_->cmdCancel_Click();
+    EXPECT_TRUE(log_.Has("Ακυρώθηκε."));
+  }
+  /// Waits for the log-in chain that follows a cancel; answers the requests
+  /// served since `first`.
+  std::vector<std::string> ReconnectedFrom(std::size_t first) {
+    EXPECT_TRUE(WaitServerLines("PCINFO", pcinfo_before_ + 1)) << "no second log-in chain";
+    EXPECT_TRUE(WaitEnabled());
+    Settle();
+    EXPECT_TRUE(ui_.messages.empty());
+    const auto all = Requests();
+    return {all.begin() + static_cast<std::ptrdiff_t>(std::min(first, all.size())), all.end()};
+  }
+  int pcinfo_before_ = 1;
+};
+
+TEST_F(ReconnectTest, CancelledDownloadComesBackToTheSameFolderAndSideWithTheSameLoginTime) {
+  for (const bool dealers : {false, true}) {
+    SCOPED_TRACE(dealers ? "dealers folder" : "personal folder");
+    const std::string folder = dealers ? "Old" : "Docs";
+    const std::string user = dealers ? "dealer" : "anna";
+    PlaceLargeFile((dealers ? context_.dealers_root : Personal()) / folder / "big.bin");
+    if (dealers) Configure(DirectConfig(), user, "pw");
+    LogIn();
+    if (dealers) {
+      session_->lnkDF_Click();
+      ASSERT_TRUE(WaitServerLines("TOTALSIZE -> TOTALSIZE"));
+      ASSERT_TRUE(WaitEnabled());
+    }
+    const std::string login_time = session_->LoginTime();
+    Select(folder);
+    AndWait([&] { session_->lvFiles_DblClick(); });
+    Select("big.bin");
+    const std::size_t before = Requests().size();
+    pcinfo_before_ = ServerLines("PCINFO");
+    const fs::path local = dir_.Path() / (folder + ".bin");
+    DownloadAndCancel(local);
+    const auto after = ReconnectedFrom(before);
+    ASSERT_GE(after.size(), 7u);
+    EXPECT_EQ(after[0], "DOWNLOAD|1|\\" + folder + "\\big.bin|False -> DO DOWNLOAD");
+    EXPECT_EQ(after[1], "DO DOWNLOAD|1 -> (67108864 bytes from byte 1)");
+    std::vector<std::string> chain = {
+        "LOGIN|5|" + user + " -> LOGINOK", "LIST|\\" + folder + "\\|False -> LIST (2 rows)",
+        "LOGINTIME|" + login_time + " -> LOGINTIME", "SCHCLEANUPINFO -> SCHCLEANUPINFO",
+        "PCINFO os=\"Debian GNU/Linux 12 (bookworm)\" "
+        "cpu=\"Test CPU @ 2.00GHz\" ram=8192MB disk=1536MB "
+        "client=1.00.0 -> (no reply)"};
+    if (dealers) chain.insert(chain.begin() + 1, "DEALERS FOLDER -> DEALEROK");
+    EXPECT_EQ(std::vector<std::string>(after.end() - static_cast<std::ptrdiff_t>(chain.size()),
+                                       after.end()),
+              chain);
+    EXPECT_EQ(session_->LoginTime(), login_time);
+    EXPECT_EQ(View().lblPath.caption, "\\" + folder + "\\");
+    EXPECT_EQ(View().dcbConnect.caption, "Αποσύνδεση");
+    EXPECT_EQ(session_->InDealersFolder(), dealers);
+    EXPECT_EQ(View().window_caption, dealers ? "Χώρος συνεργατών" : "Προσωπικός χώρος");
+    EXPECT_EQ(View().usage_visible, !dealers);
+    EXPECT_EQ(View().dcbUpload.enabled, !dealers);
+    EXPECT_FALSE(session_->TransferActive());
+    EXPECT_FALSE(session_->Progress().visible);
+    EXPECT_TRUE(log_.errors.empty());
+    // The partial file stays for a later resume.
+    ASSERT_TRUE(fs::exists(local));
+    EXPECT_LT(fs::file_size(local), std::uintmax_t{64} << 20);
+  }
+}
+
+TEST_F(ReconnectTest, CancelledUploadReconnectsAndResumesWhereTheServerStopped) {
+  context_.config.users[0].quota = std::int64_t{1} << 30;
+  // Large enough to cancel while it is sent.
+  const std::string data = test_common::RandomBytes(std::size_t{64} << 20, 131);
+  const fs::path local = dir_.Path() / "up.bin";
+  WriteFile(local, data);
+  LogIn();
+  const fs::path remote = Personal() / "up.bin";
+  session_->UploadFile(local.string());
+  ASSERT_TRUE(Until([&] {
+    std::error_code ec;
+    return session_->Progress().visible && fs::file_size(remote, ec) > (1u << 20) && !ec;
+  })) << "the upload did not get going";
+  session_->cmdCancel_Click();
+  ReconnectedFrom(0);
+  EXPECT_EQ(ServerLines("upload interrupted"), 1);
+  const int row = RowNamed("up.bin");
+  ASSERT_GE(row, 0) << "the partial file is listed after the reconnect";
+  // The listing may be served while the dropped connection still stores what
+  // it had received, so the server can hold more than it listed.
+  const std::int64_t listed = session_->RowSizes()[static_cast<std::size_t>(row)];
+  EXPECT_GT(listed, 0);
+  EXPECT_LE(listed, static_cast<std::int64_t>(fs::file_size(remote)));
+  ASSERT_LT(listed, static_cast<std::int64_t>(data.size()));
+
+  ui_.exists_answers.push_back(session::ExistsAnswer::kContinue);
+  session_->UploadFile(local.string());
+  ASSERT_EQ(ui_.exists_requests.size(), 1u);
+  EXPECT_TRUE(ui_.exists_requests[0].allow_continue) << "continuing is offered";
+  ASSERT_TRUE(WaitServerLines("-> UPLOADOK"));
+  ASSERT_TRUE(WaitIdle());
+  EXPECT_EQ(ServerLines("UPLOAD|" + std::to_string(listed + 1) + "|" + std::to_string(data.size()) +
+                        "|\\up.bin|"),
+            1);
+  EXPECT_TRUE(test_common::ReadFile(remote) == data) << "the resumed file is whole and intact";
+  EXPECT_TRUE(ui_.messages.empty());
 }
 
 }  // namespace

@@ -4,14 +4,12 @@
 // proxy) is covered in tests/integration.
 #include <algorithm>
 
-#include "common/process.h"
 #include "session_fixture.h"
 #include "support/base64.h"
 
 namespace session {
 namespace {
 
-constexpr const char* kFailure = "Δεν είναι δυνατή η σύνδεση με τον προσωπικό χώρο.";
 constexpr const char* kFiltered =
     "Προσοχή: Οι παράμετροι σύνδεσης έχουν φιλτραριστεί. Θα γίνει απόπειρα σύνδεσης με τις "
     "προεπιλεγμένες παραμέτρους.";
@@ -27,16 +25,7 @@ class FetchTest : public SessionTest {
   void SetUp() override {
     SessionTest::SetUp();
     http_ = std::make_unique<testing::ScriptedPeer>();
-    SessionConfig config = session_->Config();
-    config.server_name.clear();
-    config.server_port = 0;
-    config.parameters_port = http_->Port();
-    Configure(config);
-  }
-  void TearDown() override {
-    session_.reset();
-    http_.reset();
-    SessionTest::TearDown();
+    Configure(FetchConfig(http_->Port()));
   }
   /// Clicks Connect and waits for the request, which must be exactly this.
   void ClickAndExpectRequest() {
@@ -53,10 +42,10 @@ class FetchTest : public SessionTest {
   void ExpectFailureShown() {
     ASSERT_TRUE(Until([&] { return !ui_.messages.empty(); })) << "no message box";
     Settle();
-    EXPECT_EQ(ui_.messages.back().text, kFailure);
+    EXPECT_EQ(ui_.messages.back().text, kNoConnection);
     EXPECT_EQ(ui_.messages.back().icon, MessageIcon::kCritical);
     EXPECT_EQ(ui_.messages.back().title, "");
-    EXPECT_EQ(session_->ClientState(), net::SocketState::kClosed);
+    EXPECT_TRUE(Closed());
     EXPECT_EQ(session_->RedirState(), net::SocketState::kClosed);
     EXPECT_EQ(View().dcbConnect.caption, "Σύνδεση");
     EXPECT_TRUE(View().window_enabled);
@@ -102,17 +91,12 @@ TEST_F(FetchTest, UnusableAnswersShowTheFailure) {
       EXPECT_EQ(log_.errors[0].rfind("[smRedir_DataArrival:", 0), 0u) << log_.errors[0];
       EXPECT_NE(log_.errors[0].find("] Σφάλμα: "), std::string::npos);
     }
-    SessionConfig config = session_->Config();  // forget what the fetch found
-    config.server_name.clear();
-    config.server_port = 0;
-    Configure(config);
+    Configure(FetchConfig(http_->Port()));  // forget what the fetch found
   }
 }
 
 TEST_F(FetchTest, NothingListeningForTheFetchShowsTheFailure) {
-  SessionConfig config = session_->Config();
-  config.parameters_port = test_common::UnusedPort();
-  Configure(config);
+  Configure(FetchConfig(test_common::UnusedPort()));
   session_->dcbConnect_Click();
   ExpectFailureShown();
   EXPECT_TRUE(LogStartsWith("[smRedir] Σφάλμα: "));
@@ -124,7 +108,7 @@ TEST_F(FetchTest, HeaderEndSplitAcrossDeliveriesIsAwaited) {
   http_->Send("HTTP/1.1 500 Internal Server Error\r\nContent-Type: text/plain\r\n\r");
   Settle();
   EXPECT_EQ(session_->RedirState(), net::SocketState::kConnected) << "still waiting";
-  EXPECT_EQ(session_->ClientState(), net::SocketState::kClosed);
+  EXPECT_TRUE(Closed());
   EXPECT_EQ(View().dcbConnect.caption, "Άκυρο");
   EXPECT_EQ(peer_->connections, 0);
   http_->Send("\n" + Body("127.0.0.1:" + std::to_string(peer_->Port())));

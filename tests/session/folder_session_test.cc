@@ -1,23 +1,40 @@
 #include "session/folder_session.h"
 
 #include <gtest/gtest.h>
-#include <cctype>
 
-#include "app/crypto.h"
-#include "session/protocol.h"
 #include "session_fixture.h"
-#include "support/text.h"
+#include "support/file_stamp.h"
 
 namespace session {
 namespace {
 
-using namespace std::chrono_literals;
-using testing::Framed;
-using testing::Wire;
+constexpr const char* kNoPermission =
+    "Δεν έχετε επαρκή δικαιώματα για πρόσβαση στον προσωπικό χώρο.\r\nΑν "
+    "πιστεύετε ότι το μήνυμα είναι εσφαλμένο, επικοινωνήστε με τη Norvane.";
+
+class FolderSessionTest : public SessionTest {
+ protected:
+  /// Clicks the folder switch and answers its chain with `rows` and `total`.
+  void SwitchFolder(std::string_view request, std::string_view rows, std::int64_t total) {
+    session_->lnkDF_Click();
+    EXPECT_FALSE(View().window_enabled);
+    Exchange(request, "DEALEROK");
+    Exchange("LIST|\\|False", "LIST|" + std::string(rows));
+    Exchange("TOTALSIZE", "TOTALSIZE|" + std::to_string(total));
+    ASSERT_TRUE(Until([&] { return session_->UsedBytes() == total && View().window_enabled; }));
+  }
+  /// The session is back at its start: closed, with an empty window.
+  void ExpectReset() {
+    EXPECT_TRUE(Closed());
+    EXPECT_EQ(View().dcbConnect.caption, "Σύνδεση");
+    EXPECT_TRUE(View().window_enabled);
+    EXPECT_TRUE(View().rows.empty());
+  }
+};
 
 // ---- Log-in chain ----
 
-TEST_F(SessionTest, LoginChainRunsInOrderAndFillsTheView) {
+TEST_F(FolderSessionTest, LoginChainRunsInOrderAndFillsTheView) {
   LogIn();
   EXPECT_EQ(View().dcbConnect.caption, "Αποσύνδεση");
   EXPECT_EQ(View().dcbConnect.tooltip, "Αποσύνδεση από τον προσωπικό χώρο");
@@ -28,10 +45,10 @@ TEST_F(SessionTest, LoginChainRunsInOrderAndFillsTheView) {
   EXPECT_EQ(View().window_caption, "Προσωπικός χώρος");
   EXPECT_TRUE(View().txtID.locked);
   EXPECT_FALSE(View().dcbProxy.enabled);
-  EXPECT_TRUE(View().lvFiles_enabled);
-  EXPECT_TRUE(View().dcbRefresh.enabled);
-  EXPECT_TRUE(View().dcbUpload.enabled);
-  EXPECT_TRUE(View().dcbNewFolder.enabled);
+  for (const bool enabled : {View().lvFiles_enabled, View().dcbRefresh.enabled,
+                             View().dcbUpload.enabled, View().dcbNewFolder.enabled}) {
+    EXPECT_TRUE(enabled);
+  }
   EXPECT_TRUE(session_->KeepAliveEnabled());
   EXPECT_EQ(session_->LoginTime(), "20261206101500");
   EXPECT_TRUE(session_->LoggedIn());
@@ -45,17 +62,15 @@ TEST_F(SessionTest, LoginChainRunsInOrderAndFillsTheView) {
   EXPECT_FALSE(View().dcbUp.enabled);
 }
 
-TEST_F(SessionTest, DealersAccessShowsTheSwitchAndCleanupNoticeShowsDays) {
+TEST_F(FolderSessionTest, DealersAccessShowsTheSwitchAndCleanupNoticeShowsDays) {
   LogInUntilList("LOGINOK|0|1000|True|False");
-  ExpectFrame("LIST|\\|False");
-  peer_->SendFrame("LIST|");
-  ExpectFrame("MYLOGINTIME");
-  peer_->SendFrame("LOGINTIME|t");
+  Exchange("LIST|\\|False", "LIST|");
+  Exchange("MYLOGINTIME", "LOGINTIME|t");
   ExpectFrame("SCHCLEANUPINFO");
   EXPECT_FALSE(session_->LoggedIn()) << "the chain has not sent PCINFO yet";
   EXPECT_FALSE(View().window_enabled);
   peer_->SendFrame("SCHCLEANUPINFO|30|7");
-  ExpectFrame("PCINFO|Debian GNU/Linux 12 (bookworm)|Test CPU @ 2.00GHz|8192|1536|1.00.0");
+  ExpectFrame(kPcInfo);
   EXPECT_TRUE(View().lnkDF.visible);
   EXPECT_EQ(View().lnkDF.caption, "Μετάβαση στο χώρο συνεργατών");
   EXPECT_TRUE(View().lblCleanupWarning.visible);
@@ -64,17 +79,9 @@ TEST_F(SessionTest, DealersAccessShowsTheSwitchAndCleanupNoticeShowsDays) {
             "αυτόματα κάθε 7 ημέρες.");
 }
 
-TEST_F(SessionTest, FolderSwitchListsTheTopAndAsksForTheTotal) {
+TEST_F(FolderSessionTest, FolderSwitchListsTheTopAndAsksForTheTotal) {
   LogIn("", "LOGINOK|0|1000|True|False");
-  session_->lnkDF_Click();
-  EXPECT_FALSE(View().window_enabled);
-  ExpectFrame("DEALERS FOLDER");
-  peer_->SendFrame("DEALEROK");
-  ExpectFrame("LIST|\\|False");
-  peer_->SendFrame("LIST|Old|0||\r\nshared.txt|5|20260101000000");
-  ExpectFrame("TOTALSIZE");
-  peer_->SendFrame("TOTALSIZE|77");
-  ASSERT_TRUE(Until([&] { return session_->UsedBytes() == 77; }));
+  SwitchFolder("DEALERS FOLDER", "Old|0||\r\nshared.txt|5|20260101000000", 77);
   EXPECT_TRUE(session_->InDealersFolder());
   EXPECT_EQ(View().window_caption, "Χώρος συνεργατών");
   EXPECT_EQ(View().lnkDF.caption, "Μετάβαση στον προσωπικό χώρο");
@@ -83,7 +90,6 @@ TEST_F(SessionTest, FolderSwitchListsTheTopAndAsksForTheTotal) {
   EXPECT_FALSE(View().usage_visible);
   EXPECT_FALSE(View().dcbNewFolder.enabled);
   EXPECT_FALSE(View().dcbUpload.enabled);
-  EXPECT_EQ(session_->UsedBytes(), 77);
   EXPECT_TRUE(log_.Has("Μετάβαση στο χώρο συνεργατών"));
   Select("shared.txt");
   EXPECT_TRUE(View().dcbDownload.enabled);
@@ -92,107 +98,69 @@ TEST_F(SessionTest, FolderSwitchListsTheTopAndAsksForTheTotal) {
   session_->lvFiles_KeyDown(ListKey::kF2);
   session_->lvFiles_KeyDown(ListKey::kDelete);
   session_->dcbNewFolder_Click();
-  Settle();
+  ExpectNothingSent();
   EXPECT_TRUE(ui_.name_requests.empty());
   EXPECT_TRUE(ui_.messages.empty());
-  EXPECT_EQ(peer_->received, "");
   Select("Old");
-  session_->lvFiles_DblClick();
-  ExpectFrame("LIST|\\Old\\|False");
-  Reply("LIST|notes.txt|4|20260101000000");
+  Command([&] { session_->lvFiles_DblClick(); }, "LIST|\\Old\\|False",
+          "LIST|notes.txt|4|20260101000000");
   EXPECT_FALSE(View().dcbUpload.enabled) << "still the dealers folder";
   EXPECT_FALSE(View().dcbNewFolder.enabled);
 
-  session_->lnkDF_Click();  // the switch starts at the top
-  ExpectFrame("PERSONAL FOLDER");
-  peer_->SendFrame("DEALEROK");
-  ExpectFrame("LIST|\\|False");
-  peer_->SendFrame("LIST|");
-  ExpectFrame("TOTALSIZE");
-  peer_->SendFrame("TOTALSIZE|5");
-  ASSERT_TRUE(Until([&] { return session_->UsedBytes() == 5; }));
+  SwitchFolder("PERSONAL FOLDER", "", 5);  // the switch starts at the top
   EXPECT_FALSE(session_->InDealersFolder());
   EXPECT_EQ(View().window_caption, "Προσωπικός χώρος");
   EXPECT_TRUE(View().usage_visible);
   EXPECT_TRUE(View().dcbUpload.enabled);
   EXPECT_EQ(View().lnkDF.icon_key, "imgGoToDF");
   EXPECT_TRUE(log_.Has("Μετάβαση στον προσωπικό χώρο"));
-}
 
-TEST_F(SessionTest, DisconnectInTheDealersFolderNamesItAndLeavesIt) {
-  LogIn("", "LOGINOK|0|1000|True|False");
-  session_->lnkDF_Click();
-  ExpectFrame("DEALERS FOLDER");
-  peer_->SendFrame("DEALEROK");
-  ExpectFrame("LIST|\\|False");
-  peer_->SendFrame("LIST|");
-  ExpectFrame("TOTALSIZE");
-  Reply("TOTALSIZE|0");
+  SwitchFolder("DEALERS FOLDER", "", 0);
   session_->dcbConnect_Click();
   EXPECT_TRUE(log_.Has("Αποσύνδεση από το χώρο συνεργατών"));
-  EXPECT_FALSE(session_->InDealersFolder());
+  EXPECT_FALSE(session_->InDealersFolder()) << "a disconnect leaves the dealers folder";
   EXPECT_EQ(View().window_caption, "Προσωπικός χώρος");
   EXPECT_FALSE(View().lnkDF.visible);
 }
 
 // ---- Error replies ----
 
-struct ErrorCase {
-  const char* reply;
-  const char* log_line;
-  const char* message;
-  MessageIcon icon;
-};
-
-void PrintTo(const ErrorCase& c, std::ostream* out) { *out << c.reply; }
-
-class ErrorReplyTest : public SessionTest, public ::testing::WithParamInterface<ErrorCase> {};
-
-TEST_P(ErrorReplyTest, LoginRefusalsResetAndExplain) {
-  const ErrorCase& c = GetParam();
-  LogInUntilList(c.reply);
-  ASSERT_TRUE(Until([&] { return !ui_.messages.empty(); }));
-  ASSERT_EQ(ui_.messages.size(), 1u);
-  EXPECT_EQ(ui_.messages[0].text, c.message);
-  EXPECT_EQ(ui_.messages[0].icon, c.icon);
-  EXPECT_EQ(ui_.messages[0].buttons, MessageButtons::kOk);
-  EXPECT_TRUE(log_.Has(c.log_line));
-  EXPECT_EQ(session_->ClientState(), net::SocketState::kClosed);
-  EXPECT_EQ(View().dcbConnect.caption, "Σύνδεση");
-  EXPECT_TRUE(View().window_enabled);
-  EXPECT_FALSE(View().txtID.locked);
-  EXPECT_FALSE(View().usage_visible);
-  EXPECT_TRUE(View().rows.empty());
-  EXPECT_FALSE(session_->KeepAliveEnabled());
+TEST_F(FolderSessionTest, LoginRefusalsResetAndExplain) {
+  struct Case {
+    const char* reply;
+    const char* log_line;
+    const char* message;
+    MessageIcon icon;
+  };
+  for (const Case& c :
+       {Case{"NOLOGIN", "Λάθος ID χρήστη ή κωδικός πρόσβασης.",
+             "Λάθος ID χρήστη ή κωδικός πρόσβασης.", MessageIcon::kCritical},
+        Case{"LOGIN2", "Υπέρβαση ορίου ταυτόχρονων συνδέσεων.",
+             "Έχετε υπερβεί το όριο ταυτόχρονων συνδέσεων.", MessageIcon::kExclamation},
+        Case{"NOMORE", "Ο διακομιστής δεν αποδέχεται νέες συνδέσεις.",
+             "Δεν είναι δυνατή η σύνδεση με τον προσωπικό χώρο.\r\nΑυτή τη στιγμή "
+             "εκτελούνται εργασίες συντήρησης.",
+             MessageIcon::kCritical},
+        Case{"DIRERROR", "Αδύνατη η προσπέλαση στο φάκελο του προσωπικού χώρου.",
+             "Παρουσιάστηκε σφάλμα κατά το άνοιγμα του ριζικού φακέλου.", MessageIcon::kCritical},
+        Case{"NOPERMISSION", "Απαγορεύεται η πρόσβαση.", kNoPermission, MessageIcon::kCritical}}) {
+    SCOPED_TRACE(c.reply);
+    ui_.messages.clear();
+    LogInUntilList(c.reply);
+    ASSERT_TRUE(Until([&] { return !ui_.messages.empty(); }));
+    ASSERT_EQ(ui_.messages.size(), 1u);
+    EXPECT_EQ(ui_.messages[0].text, c.message);
+    EXPECT_EQ(ui_.messages[0].icon, c.icon);
+    EXPECT_EQ(ui_.messages[0].buttons, MessageButtons::kOk);
+    EXPECT_TRUE(log_.Has(c.log_line));
+    ExpectReset();
+    EXPECT_FALSE(View().txtID.locked);
+    EXPECT_FALSE(View().usage_visible);
+    EXPECT_FALSE(session_->KeepAliveEnabled());
+  }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Replies, ErrorReplyTest,
-    ::testing::Values(
-        ErrorCase{"NOLOGIN", "Λάθος ID χρήστη ή κωδικός πρόσβασης.",
-                  "Λάθος ID χρήστη ή κωδικός πρόσβασης.", MessageIcon::kCritical},
-        ErrorCase{"LOGIN2", "Υπέρβαση ορίου ταυτόχρονων συνδέσεων.",
-                  "Έχετε υπερβεί το όριο ταυτόχρονων συνδέσεων.", MessageIcon::kExclamation},
-        ErrorCase{"NOMORE", "Ο διακομιστής δεν αποδέχεται νέες συνδέσεις.",
-                  "Δεν είναι δυνατή η σύνδεση με τον προσωπικό χώρο.\r\nΑυτή τη στιγμή "
-                  "εκτελούνται εργασίες συντήρησης.",
-                  MessageIcon::kCritical},
-        ErrorCase{"DIRERROR", "Αδύνατη η προσπέλαση στο φάκελο του προσωπικού χώρου.",
-                  "Παρουσιάστηκε σφάλμα κατά το άνοιγμα του ριζικού φακέλου.",
-                  MessageIcon::kCritical},
-        ErrorCase{"NOPERMISSION", "Απαγορεύεται η πρόσβαση.",
-                  "Δεν έχετε επαρκή δικαιώματα για πρόσβαση στον προσωπικό χώρο.\r\nΑν "
-                  "πιστεύετε ότι το μήνυμα είναι εσφαλμένο, επικοινωνήστε με τη Norvane.",
-                  MessageIcon::kCritical}),
-    [](const auto& info) {
-      std::string n = info.param.reply;
-      for (char& c : n) {
-        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-      }
-      return n + "_" + std::to_string(info.index);
-    });
-
-TEST_F(SessionTest, ProtocolMismatchOffersTheNewerClientAndClosesOnYesOnly) {
+TEST_F(FolderSessionTest, ProtocolMismatchOffersTheNewerClientAndClosesOnYesOnly) {
   for (const MessageAnswer answer : {MessageAnswer::kNo, MessageAnswer::kYes}) {
     SCOPED_TRACE(answer == MessageAnswer::kYes ? "Yes" : "No");
     ui_.messages.clear();
@@ -205,15 +173,15 @@ TEST_F(SessionTest, ProtocolMismatchOffersTheNewerClientAndClosesOnYesOnly) {
     EXPECT_EQ(ui_.messages[0].icon, MessageIcon::kExclamation);
     EXPECT_EQ(ui_.messages[0].buttons, MessageButtons::kYesNo);
     EXPECT_TRUE(log_.Has("Ασυμφωνία πρωτοκόλλου επικοινωνίας."));
-    EXPECT_EQ(session_->ClientState(), net::SocketState::kClosed);
+    EXPECT_TRUE(Closed());
     EXPECT_EQ(View().dcbConnect.caption, "Σύνδεση");
   }
   EXPECT_EQ(ui_.main_window_closed, 1);
-  ASSERT_EQ(ui_.urls.size(), 1u);
-  EXPECT_EQ(ui_.urls[0], "http://127.0.0.1/downloads/cd/other/tools/Vaultline.exe");
+  EXPECT_EQ(ui_.urls,
+            (std::vector<std::string>{"http://127.0.0.1/downloads/cd/other/tools/Vaultline.exe"}));
 }
 
-TEST_F(SessionTest, ErrorRepliesToACommandKeepOrEndTheSession) {
+TEST_F(FolderSessionTest, ErrorRepliesToACommandKeepOrEndTheSession) {
   struct Case {
     const char* reply;
     const char* message;
@@ -221,36 +189,28 @@ TEST_F(SessionTest, ErrorRepliesToACommandKeepOrEndTheSession) {
     bool ends_session;
   };
   LogIn();
-  for (const Case& c : {
-           Case{"DIREXISTS", "Ο φάκελος υπάρχει ήδη.", MessageIcon::kExclamation, false},
-           Case{"FILEEXISTS", "Το αρχείο υπάρχει ήδη.", MessageIcon::kExclamation, false},
-           Case{"FILENOTFOUND", "Το αρχείο δε βρέθηκε.", MessageIcon::kExclamation, false},
-           Case{"INUSE", "Αυτή τη στιγμή το αρχείο χρησιμοποιείται.", MessageIcon::kExclamation,
-                false},
-           Case{"UNEXPECTED", "Απροσδόκητο σφάλμα", MessageIcon::kCritical, true},
-           // A refused folder switch, for one, ends the session.
-           Case{"NOPERMISSION",
-                "Δεν έχετε επαρκή δικαιώματα για πρόσβαση στον προσωπικό χώρο.\r\nΑν "
-                "πιστεύετε ότι το μήνυμα είναι εσφαλμένο, επικοινωνήστε με τη Norvane.",
-                MessageIcon::kCritical, true},
-       }) {
+  for (const Case& c :
+       {Case{"DIREXISTS", "Ο φάκελος υπάρχει ήδη.", MessageIcon::kExclamation, false},
+        Case{"FILEEXISTS", "Το αρχείο υπάρχει ήδη.", MessageIcon::kExclamation, false},
+        Case{"FILENOTFOUND", "Το αρχείο δε βρέθηκε.", MessageIcon::kExclamation, false},
+        Case{"INUSE", kInUse, MessageIcon::kExclamation, false},
+        Case{"UNEXPECTED", "Απροσδόκητο σφάλμα", MessageIcon::kCritical, true},
+        // A refused folder switch, for one, ends the session.
+        Case{"NOPERMISSION", kNoPermission, MessageIcon::kCritical, true}}) {
     SCOPED_TRACE(c.reply);
-    if (session_->ClientState() != net::SocketState::kConnected) LogIn();
+    if (!session_->LoggedIn()) LogIn();
     ui_.messages.clear();
     ui_.names.push_back("Docs");
-    session_->dcbNewFolder_Click();
-    ExpectFrame("NEWDIR|\\Docs");
-    Reply(c.reply);
+    Command([&] { session_->dcbNewFolder_Click(); }, "NEWDIR|\\Docs", c.reply);
     ASSERT_EQ(ui_.messages.size(), 1u);
     EXPECT_EQ(ui_.messages[0].text, c.message);
     EXPECT_EQ(ui_.messages[0].icon, c.icon);
     EXPECT_EQ(View().cursor, Cursor::kNormal);
     if (c.ends_session) {
-      ASSERT_TRUE(Until([&] { return session_->ClientState() == net::SocketState::kClosed; }));
-      EXPECT_EQ(View().dcbConnect.caption, "Σύνδεση");
-      EXPECT_TRUE(View().rows.empty());
+      ASSERT_TRUE(WaitClosed());
+      ExpectReset();
     } else {
-      EXPECT_EQ(session_->ClientState(), net::SocketState::kConnected);
+      EXPECT_FALSE(Closed());
       EXPECT_EQ(View().dcbConnect.caption, "Αποσύνδεση");
       EXPECT_EQ(View().rows.size(), 2u) << "the list is left as it was";
     }
@@ -259,170 +219,127 @@ TEST_F(SessionTest, ErrorRepliesToACommandKeepOrEndTheSession) {
 
 // ---- Receiver ----
 
-TEST_F(SessionTest, ReplySplitOverDeliveriesIsDispatchedOnce) {
+TEST_F(FolderSessionTest, ReceiverWaitsForSplitFramesSplitsGluedOnesAndAnswersPingBetween) {
   LogInUntilList();
   ExpectFrame("LIST|\\|False");
   const std::string frame = Framed("LIST|a.txt|1|20260101000000\r\nb|0||");
   peer_->Send(frame.substr(0, 3));
   Settle();
   peer_->Send(frame.substr(3, 10));
-  Settle();
+  ExpectNothingSent();
   EXPECT_TRUE(View().rows.empty()) << "nothing dispatched before the frame is whole";
-  EXPECT_EQ(peer_->received, "");
+  peer_->Send("PING");  // answered even while a frame is pending
+  Expect("PONG");
   peer_->Send(frame.substr(13));
   ExpectFrame("MYLOGINTIME");
-  EXPECT_EQ(View().rows.size(), 2u);
+  EXPECT_EQ(RowNames(), (std::vector<std::string>{"a.txt", "b"}));
+  // Bytes beyond a frame start the next frame.
+  peer_->Send(Framed("LOGINTIME|20261206101500") + Framed("SCHCLEANUPINFO|0|7"));
+  ExpectFrame("SCHCLEANUPINFO");
+  ExpectFrame(kPcInfo);
 }
 
-TEST_F(SessionTest, BytesBeyondAFrameStartTheNextFrame) {
-  LogIn();
-  session_->dcbRefresh_Click();
-  ExpectFrame("LIST|\\|False");
-  peer_->Send(Framed("LIST|x|1|20260101000000") + Framed("TOTALSIZE|555"));
-  ExpectFrame("TOTALSIZE");
-  ASSERT_TRUE(Until([&] { return session_->UsedBytes() == 555; }));
-}
-
-TEST_F(SessionTest, PingAloneIsAnsweredEvenWhileAFrameIsPending) {
-  LogIn();
-  session_->dcbRefresh_Click();
-  ExpectFrame("LIST|\\|False");
-  peer_->Send("10|LIST|");  // an incomplete frame
-  Settle();
-  peer_->Send("PING");
-  Expect("PONG");
-  peer_->Send("a|0||");
-  ExpectFrame("TOTALSIZE");
-  EXPECT_EQ(View().rows.size(), 1u);
-}
-
-TEST_F(SessionTest, PingGluedToOtherBytesIsNotAKeepAlive) {
-  LogIn();
-  peer_->Send("PINGPING");
-  ASSERT_TRUE(Until([&] { return session_->ClientState() == net::SocketState::kClosed; }));
-  EXPECT_TRUE(log_.errors.empty()) << "a chunk without any bar is dropped silently";
-  EXPECT_EQ(peer_->Take(), "");
-}
-
-struct MalformedCase {
-  const char* name;
-  std::string bytes;
-  bool reported;
-};
-
-void PrintTo(const MalformedCase& c, std::ostream* out) { *out << c.name; }
-
-class MalformedTest : public SessionTest, public ::testing::WithParamInterface<MalformedCase> {};
-
-TEST_P(MalformedTest, ResetsCleanlyAndReportsWhereDue) {
-  LogIn();
-  peer_->Send(GetParam().bytes);
-  ASSERT_TRUE(Until([&] { return session_->ClientState() == net::SocketState::kClosed; }));
-  EXPECT_EQ(!log_.errors.empty(), GetParam().reported) << GetParam().name;
-  if (GetParam().reported) {
-    EXPECT_EQ(log_.errors[0].rfind("[smClient_DataArrival] Σφάλμα: ", 0), 0u) << log_.errors[0];
-  }
-  EXPECT_TRUE(View().window_enabled);
-  EXPECT_EQ(View().dcbConnect.caption, "Σύνδεση");
-  EXPECT_TRUE(View().rows.empty());
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Input, MalformedTest,
-    ::testing::Values(MalformedCase{"no bar", "garbage", false},
-                      MalformedCase{"bad digits", "1x|LIST|", true},
-                      MalformedCase{"huge length", "99999999999999|LIST|", true},
-                      MalformedCase{"short LOGINOK", Framed("LOGINOK|1|2"), true},
-                      MalformedCase{"short TOTALSIZE", Framed("TOTALSIZE"), true},
-                      MalformedCase{"LIST row of two fields", Framed("LIST|a|1"), true},
-                      MalformedCase{"LIST size not a number", Framed("LIST|a|x|"), true},
-                      MalformedCase{"nonnumeric size", Framed("TOTALSIZE|lots"), true}),
-    [](const auto& info) {
-      std::string n = info.param.name;
-      for (char& c : n) {
-        if (c == ' ') c = '_';
-      }
-      return n;
-    });
-
-TEST_F(SessionTest, ServerClosingMidRequestResetsSilently) {
-  LogIn();
-  session_->dcbRefresh_Click();
-  ExpectFrame("LIST|\\|False");
-  peer_->Close();
-  ASSERT_TRUE(Until([&] { return View().window_enabled; }));
-  EXPECT_EQ(session_->ClientState(), net::SocketState::kClosed);
-  EXPECT_TRUE(ui_.messages.empty());
-  EXPECT_EQ(View().dcbConnect.caption, "Σύνδεση");
-}
-
-TEST_F(SessionTest, ConnectionLostDuringTheNameDialogIsReportedAndNothingIsSent) {
-  LogIn();
-  ui_.names.push_back("New");
-  ui_.during_dialog = [&] {
-    peer_->Close();
-    ASSERT_TRUE(Until([&] { return session_->ClientState() == net::SocketState::kClosed; }));
+TEST_F(FolderSessionTest, MalformedInputResetsCleanlyAndIsReportedWhereDue) {
+  struct Case {
+    const char* name;
+    std::string bytes;
+    bool reported;
   };
-  session_->dcbNewFolder_Click();
-  ASSERT_EQ(ui_.messages.size(), 1u);
-  EXPECT_EQ(ui_.messages[0].text, "Χάθηκε η σύνδεση με τον προσωπικό χώρο.");
-  EXPECT_EQ(ui_.messages[0].icon, MessageIcon::kCritical);
-  EXPECT_TRUE(View().window_enabled);
-  EXPECT_GE(ui_.dialogs_closed, 1);
+  for (const Case& c :
+       {Case{"no bar", "garbage", false}, Case{"PING glued to other bytes", "PINGPING", false},
+        Case{"bad digits", "1x|LIST|", true}, Case{"huge length", "99999999999999|LIST|", true},
+        Case{"short LOGINOK", Framed("LOGINOK|1|2"), true},
+        Case{"short TOTALSIZE", Framed("TOTALSIZE"), true},
+        Case{"LIST row of two fields", Framed("LIST|a|1"), true},
+        Case{"LIST size not a number", Framed("LIST|a|x|"), true},
+        Case{"nonnumeric size", Framed("TOTALSIZE|lots"), true}}) {
+    SCOPED_TRACE(c.name);
+    log_.errors.clear();
+    LogIn();
+    peer_->Send(c.bytes);
+    ASSERT_TRUE(WaitClosed());
+    ASSERT_EQ(log_.errors.size(), c.reported ? 1u : 0u);
+    if (c.reported) {
+      EXPECT_EQ(log_.errors[0].rfind("[smClient_DataArrival] Σφάλμα: ", 0), 0u) << log_.errors[0];
+    }
+    ExpectReset();
+    EXPECT_EQ(peer_->Take(), "") << "no PONG, nothing else";
+  }
+}
+
+TEST_F(FolderSessionTest, ConnectionLostDuringADialogIsReportedAndItsAnswerDropped) {
+  for (const char* dialog : {"new folder", "rename", "upload exists"}) {
+    SCOPED_TRACE(dialog);
+    LogIn();
+    ui_.messages.clear();
+    ui_.dialogs_closed = 0;
+    ui_.names.push_back("new.pdf");
+    ui_.exists_answers.push_back(ExistsAnswer::kContinue);
+    ui_.during_dialog = [&] {
+      peer_->Close();
+      ASSERT_TRUE(WaitClosed());
+    };
+    Select("report.pdf");
+    if (dialog == std::string_view("rename")) session_->dcbRename_Click();
+    if (dialog == std::string_view("new folder")) session_->dcbNewFolder_Click();
+    if (dialog == std::string_view("upload exists")) {
+      session_->UploadFile(Write("report.pdf", std::string(4096, 'r')));
+      EXPECT_EQ(ui_.exists_requests.size(), 1u);
+    }
+    ui_.during_dialog = nullptr;
+    EXPECT_TRUE(log_.errors.empty()) << "nothing was sent on the closed socket";
+    ASSERT_EQ(ui_.messages.size(), 1u);
+    EXPECT_EQ(ui_.messages[0].text, kLost);
+    EXPECT_EQ(ui_.messages[0].icon, MessageIcon::kCritical);
+    ExpectReset();
+    EXPECT_GE(ui_.dialogs_closed, 1);
+    EXPECT_FALSE(session_->TransferActive());
+    EXPECT_FALSE(session_->Progress().visible);
+  }
+  EXPECT_EQ(peer_->connections, 3) << "no reconnect after a lost connection";
 }
 
 // ---- Browsing ----
 
-TEST_F(SessionTest, EnteringAndLeavingAnOrdinaryFolder) {
+TEST_F(FolderSessionTest, EnteringAndLeavingAnOrdinaryFolder) {
   LogIn();
   session_->lvFiles_MouseDown(MouseButton::kRight, RowNamed("Docs"));
   session_->lvFiles_DblClick();
-  Settle();
-  EXPECT_EQ(peer_->received, "") << "a double click counts only after a left press on a row";
+  ExpectNothingSent();  // a double click counts only after a left press on a row
   Select("Docs");
   EXPECT_FALSE(View().dcbDownload.enabled);
   EXPECT_TRUE(View().dcbRename.enabled);
-  session_->lvFiles_DblClick();
-  ExpectFrame("LIST|\\Docs\\|False");
-  Reply("LIST|inner.txt|3|20260101000000");
+  Command([&] { session_->lvFiles_DblClick(); }, "LIST|\\Docs\\|False",
+          "LIST|inner.txt|3|20260101000000");
   EXPECT_TRUE(log_.Has("Άνοιγμα του φακέλου \\Docs\\"));
-  ASSERT_EQ(View().rows.size(), 2u);
-  EXPECT_EQ(View().rows[0].name, "..");
+  EXPECT_EQ(RowNames(), (std::vector<std::string>{"..", "inner.txt"}));
   EXPECT_TRUE(View().dcbUp.enabled);
   EXPECT_EQ(View().lblPath.caption, "\\Docs\\");
   EXPECT_EQ(session_->RowSizes(), (std::vector<std::int64_t>{0, 3}));
-  Settle();
-  EXPECT_EQ(peer_->received, "") << "opening a folder asks for no total";
+  ExpectNothingSent();  // opening a folder asks for no total
 
   Select("..");
   EXPECT_FALSE(View().dcbRename.enabled);
-  session_->lvFiles_KeyDown(ListKey::kEnter);
-  ExpectFrame("LIST|\\|False");
-  Reply("LIST|Docs|0||");
+  Command([&] { session_->lvFiles_KeyDown(ListKey::kEnter); }, "LIST|\\|False", "LIST|Docs|0||");
   EXPECT_EQ(View().lblPath.caption, "\\");
   Select("Docs");
-  session_->lvFiles_KeyDown(ListKey::kEnter);
-  ExpectFrame("LIST|\\Docs\\|False");
-  Reply("LIST|");
-  session_->lvFiles_KeyDown(ListKey::kBackspace);
-  ExpectFrame("LIST|\\|False");
-  Reply("LIST|Docs|0||");
+  Command([&] { session_->lvFiles_KeyDown(ListKey::kEnter); }, "LIST|\\Docs\\|False", "LIST|");
+  Command([&] { session_->lvFiles_KeyDown(ListKey::kBackspace); }, "LIST|\\|False",
+          "LIST|Docs|0||");
   EXPECT_EQ(View().lblPath.caption, "\\");
   EXPECT_FALSE(View().dcbUp.enabled);
   session_->lvFiles_KeyDown(ListKey::kBackspace);  // nothing above the root
-  Settle();
-  EXPECT_EQ(peer_->received, "");
+  ExpectNothingSent();
 }
 
-TEST_F(SessionTest, LinkedFolderIsListedByItsTargetDrawnBlueAndLocked) {
+TEST_F(FolderSessionTest, LinkedFolderIsListedByItsTargetDrawnBlueAndLocked) {
   LogIn("Manuals|0||\\manuals\\\r\nDocs|0||");
   EXPECT_TRUE(View().rows[RowNamed("Manuals")].blue);
   EXPECT_FALSE(View().rows[RowNamed("Docs")].blue);
   Select("Manuals");
   EXPECT_FALSE(View().dcbRename.enabled) << "a linked folder cannot be renamed";
-  session_->lvFiles_KeyDown(ListKey::kEnter);
-  ExpectFrame("LIST|\\manuals\\|True");
-  Reply("LIST|Chapters|0||\r\nguide.pdf|10|20260101000000");
+  Command([&] { session_->lvFiles_KeyDown(ListKey::kEnter); }, "LIST|\\manuals\\|True",
+          "LIST|Chapters|0||\r\nguide.pdf|10|20260101000000");
   EXPECT_EQ(View().lblPath.caption, "\\Manuals\\");
   EXPECT_FALSE(View().dcbUpload.enabled);
   EXPECT_FALSE(View().dcbBrowse.enabled);
@@ -436,24 +353,24 @@ TEST_F(SessionTest, LinkedFolderIsListedByItsTargetDrawnBlueAndLocked) {
   EXPECT_FALSE(View().dcbDelete.enabled);
 
   Select("Chapters");
-  session_->lvFiles_KeyDown(ListKey::kEnter);
-  ExpectFrame("LIST|\\manuals\\Chapters\\|True");
-  Reply("LIST|one.txt|1|20260101000000");
+  Command([&] { session_->lvFiles_KeyDown(ListKey::kEnter); }, "LIST|\\manuals\\Chapters\\|True",
+          "LIST|one.txt|1|20260101000000");
   EXPECT_EQ(View().lblPath.caption, "\\Manuals\\Chapters\\");
   session_->lvFiles_KeyDown(ListKey::kBackspace);
   ExpectFrame("LIST|\\manuals\\|True");
-  Reply("LIST|Chapters|0||\r\nguide.pdf|10|20260101000000");
+  Reply("LIST|Chapters|0||\r\nShared|0||\\shared\\");  // a linked folder inside the link
   EXPECT_EQ(View().lblPath.caption, "\\Manuals\\");
 
-  session_->dcbUp_Click();
-  ExpectFrame("LIST|\\|False");
-  Reply("LIST|Manuals|0||\\manuals\\");
+  // Whether a link is in force decides the flag, not the selected row.
+  Select("Shared");
+  Command([&] { session_->dcbUp_Click(); }, "LIST|\\|False", "LIST|Manuals|0||\\manuals\\");
   EXPECT_EQ(View().lblPath.caption, "\\");
   EXPECT_TRUE(View().dcbUpload.enabled);
+  EXPECT_TRUE(View().dcbNewFolder.enabled);
   EXPECT_FALSE(View().txtUpload.locked);
 }
 
-TEST_F(SessionTest, CtrlSpaceClearsTheSelectionAndF5RefreshesWithTheTotal) {
+TEST_F(FolderSessionTest, CtrlSpaceClearsTheSelectionAndF5RefreshesWithTheTotal) {
   LogIn();
   Select("report.pdf");
   EXPECT_TRUE(View().dcbDownload.enabled);
@@ -467,10 +384,8 @@ TEST_F(SessionTest, CtrlSpaceClearsTheSelectionAndF5RefreshesWithTheTotal) {
   EXPECT_TRUE(ui_.messages.empty());
 
   session_->lvFiles_KeyDown(ListKey::kF5);
-  ExpectFrame("LIST|\\|False");
-  peer_->SendFrame("LIST|");
-  ExpectFrame("TOTALSIZE");
-  peer_->SendFrame("TOTALSIZE|950");
+  Exchange("LIST|\\|False", "LIST|");
+  Exchange("TOTALSIZE", "TOTALSIZE|950");
   ASSERT_TRUE(Until([&] { return session_->UsedBytes() == 950; }));
   EXPECT_EQ(View().lblPFSize.caption, "Χρήση προσωπικού χώρου: 950 bytes από 1000 bytes (95%)");
   EXPECT_EQ(View().pbPFSize_state, BarState::kPaused);
@@ -478,12 +393,11 @@ TEST_F(SessionTest, CtrlSpaceClearsTheSelectionAndF5RefreshesWithTheTotal) {
 
 // ---- Folder commands ----
 
-TEST_F(SessionTest, NewFolderChecksTheNameAndAddsTheRow) {
+TEST_F(FolderSessionTest, NewFolderChecksTheNameAndAddsTheRow) {
   LogIn();
   ui_.names = {std::nullopt};  // the dialog cancelled
   session_->dcbNewFolder_Click();
-  Settle();
-  EXPECT_EQ(peer_->received, "");
+  ExpectNothingSent();
   EXPECT_TRUE(View().window_enabled);
 
   ui_.names = {std::string("a/b"), std::string(".x"), std::string("Νέος")};
@@ -501,27 +415,24 @@ TEST_F(SessionTest, NewFolderChecksTheNameAndAddsTheRow) {
   EXPECT_TRUE(log_.Has("Δημιουργία φακέλου"));
 }
 
-TEST_F(SessionTest, RenameToTheSameNameSendsNothing) {
+TEST_F(FolderSessionTest, RenameToTheSameNameSendsNothing) {
   LogIn();
   Select("report.pdf");
   ui_.names.push_back("report.pdf");
   session_->lvFiles_KeyDown(ListKey::kF2);
-  Settle();
-  EXPECT_EQ(peer_->received, "");
+  ExpectNothingSent();
   EXPECT_TRUE(View().window_enabled);
   ASSERT_EQ(ui_.name_requests.size(), 1u);
   EXPECT_EQ(ui_.name_requests[0].title, "Μετονομασία αρχείου");
   EXPECT_EQ(ui_.name_requests[0].initial_text, "report.pdf");
 
   ui_.names.push_back("Report.pdf");  // another case is another name
-  session_->dcbRename_Click();
-  ExpectFrame("RENAME|\\report.pdf|\\Report.pdf");
-  Reply("RENAMEOK");
+  Command([&] { session_->dcbRename_Click(); }, "RENAME|\\report.pdf|\\Report.pdf", "RENAMEOK");
   EXPECT_EQ(View().rows[1].name, "Report.pdf");
   EXPECT_EQ(View().rows[1].size_text, "2 KB");
 }
 
-TEST_F(SessionTest, DeleteOfAMiddleRowKeepsTheFollowingSlotsAndLowersUsage) {
+TEST_F(FolderSessionTest, DeleteOfAMiddleRowKeepsTheFollowingSlotsAndLowersUsage) {
   LogIn("a.txt|10|20260101000000\r\nb.txt|20|20260102000000\r\nc.txt|30|20260103000000",
         "LOGINOK|60|1000|False|False");
   Select("b.txt");
@@ -539,20 +450,21 @@ TEST_F(SessionTest, DeleteOfAMiddleRowKeepsTheFollowingSlotsAndLowersUsage) {
   EXPECT_TRUE(log_.Has("Διαγραφή αρχείου/φακέλου"));
 }
 
-TEST_F(SessionTest, DeletingAFolderAsksAboutItsContents) {
+TEST_F(FolderSessionTest, DeletingAFolderAsksAboutItsContentsAndSubtractsNothing) {
   LogIn();
   Select("Docs");
-  ui_.answers.push_back(MessageAnswer::kNo);
+  ui_.answers = {MessageAnswer::kNo, MessageAnswer::kYes};
   session_->dcbDelete_Click();
-  EXPECT_EQ(ui_.messages[0].text,
-            "Θέλετε σίγουρα να διαγράψετε το φάκελο Docs και όλα τα περιεχόμενά του;");
-  Settle();
-  EXPECT_EQ(peer_->received, "");
+  ExpectMessage("Θέλετε σίγουρα να διαγράψετε το φάκελο Docs και όλα τα περιεχόμενά του;");
+  ExpectNothingSent();
+  Command([&] { session_->dcbDelete_Click(); }, "DELETE|\\Docs", "DELETEOK");
+  EXPECT_EQ(RowNames(), (std::vector<std::string>{"report.pdf"}));
+  EXPECT_EQ(session_->UsedBytes(), 100) << "a folder row is listed with no size";
 }
 
-// ---- Disconnect and bootstrap ----
+// ---- Connect and disconnect ----
 
-TEST_F(SessionTest, ConnectNeedsIdAndPassword) {
+TEST_F(FolderSessionTest, ConnectNeedsIdAndPassword) {
   session_->SetIdText("   ");
   session_->dcbConnect_Click();
   ASSERT_EQ(ui_.balloons.size(), 1u);
@@ -564,65 +476,156 @@ TEST_F(SessionTest, ConnectNeedsIdAndPassword) {
   ASSERT_EQ(ui_.balloons.size(), 2u);
   EXPECT_EQ(ui_.balloons[1].box, EditBox::kPassword);
   EXPECT_EQ(View().txtID.text, "demo");
-  EXPECT_EQ(session_->ClientState(), net::SocketState::kClosed);
+  EXPECT_TRUE(Closed());
+  session_->SetPasswordText("demo");
+  LogInUntilList();  // the trimmed ID is sent
 }
 
-TEST_F(SessionTest, SecondClickDisconnects) {
+TEST_F(FolderSessionTest, SecondClickDisconnectsAndTheNextLogInAsksForItsTime) {
   LogIn();
   session_->dcbConnect_Click();
-  EXPECT_EQ(session_->ClientState(), net::SocketState::kClosed);
+  EXPECT_TRUE(Closed());
   EXPECT_TRUE(log_.Has("Αποσύνδεση από τον προσωπικό χώρο"));
   EXPECT_FALSE(View().usage_visible);
   EXPECT_TRUE(View().dcbConnect.is_default);
   EXPECT_EQ(View().dcbConnect.image_key, "disconnected");
+  ASSERT_TRUE(Until([&] { return peer_->peer_closed; })) << "the server sees the slot freed";
+  LogIn();  // a new connection asks MYLOGINTIME again
+  EXPECT_EQ(peer_->connections, 2);
 }
 
-TEST_F(SessionTest, RefusedConnectionShowsTheFailureBox) {
+TEST_F(FolderSessionTest, RefusedConnectionShowsTheFailureBox) {
   SessionConfig config = session_->Config();
   peer_.reset();  // nothing listens on that port now
   Configure(config);
   session_->dcbConnect_Click();
   ASSERT_TRUE(Until([&] { return !ui_.messages.empty(); }));
-  EXPECT_EQ(ui_.messages[0].text, "Δεν είναι δυνατή η σύνδεση με τον προσωπικό χώρο.");
+  EXPECT_EQ(ui_.messages[0].text, kNoConnection);
   EXPECT_EQ(ui_.messages[0].icon, MessageIcon::kCritical);
   EXPECT_EQ(log_.lines.back().rfind("[smClient] Σφάλμα: ", 0), 0u);
   EXPECT_EQ(View().dcbConnect.caption, "Σύνδεση");
 }
 
-TEST_F(SessionTest, ProxyTypesTwoAndThreeCloseTheWindowWithoutARequest) {
+TEST_F(FolderSessionTest, ProxyTypesTwoAndThreeCloseTheWindowWithoutARequest) {
   for (const int type : {2, 3}) {
     SCOPED_TRACE(type);
     ui_.main_window_closed = 0;
     log_.errors.clear();
-    SessionConfig config = session_->Config();
-    config.server_name.clear();
-    config.server_port = 0;
-    config.parameters_port = peer_->Port();
+    SessionConfig config = FetchConfig(peer_->Port());
     config.proxy_type = type;
     config.proxy_server = "127.0.0.1";
     config.proxy_port = peer_->Port();
     Configure(config);
     session_->dcbConnect_Click();
-    ASSERT_EQ(log_.errors.size(), 1u);
-    EXPECT_EQ(log_.errors[0],
-              "[dcbConnect_Click] Σφάλμα: Μη έγκυρος τύπος διακομιστή μεσολάβησης.");
+    EXPECT_EQ(log_.errors, (std::vector<std::string>{"[dcbConnect_Click] Σφάλμα: Μη έγκυρος "
+                                                     "τύπος διακομιστή μεσολάβησης."}));
     EXPECT_EQ(ui_.main_window_closed, 1);
   }
   Settle();
   EXPECT_EQ(peer_->connections, 0);
 }
 
-TEST_F(SessionTest, PcInfoRoundsSizesHalfToEven) {
-  class HalfFacts : public testing::FixedFacts {
-   public:
-    std::int64_t TotalRamBytes() override { return 2 * 1024 * 1024 + 512 * 1024; }  // 2.5 MB
-    std::int64_t FreeDiskBytes() override { return 3 * 1024 * 1024 + 512 * 1024; }  // 3.5 MB
-  } facts;
-  const auto fields = FolderSession::PcInfoFields(facts, "1.05.3");
-  ASSERT_EQ(fields.size(), 5u);
-  EXPECT_EQ(fields[2], "2");
-  EXPECT_EQ(fields[3], "4");
-  EXPECT_EQ(fields[4], "1.05.3");
+// ---- What the list view is told ----
+
+/// Records each pair of row notifications as "kind@first [before] -> [after] count".
+class RecordingRowsObserver : public RowsObserver {
+ public:
+  explicit RecordingRowsObserver(const MainViewState& view) : view_(view) {}
+  void RowsAboutToChange(const RowsChange& change) override {
+    EXPECT_TRUE(open_.empty()) << "an unpaired notification";
+    kind_ = change.kind;
+    open_ = kKinds[static_cast<int>(change.kind)] + ("@" + std::to_string(change.first)) + " [" +
+            Names() + "] -> [";
+  }
+  void RowsChanged(const RowsChange& change) override {
+    EXPECT_FALSE(open_.empty()) << "changed without about-to-change";
+    EXPECT_EQ(change.kind, kind_);
+    pairs_.push_back(std::exchange(open_, {}) + Names() + "] " + std::to_string(change.count));
+  }
+  std::vector<std::string> Take() { return std::exchange(pairs_, {}); }
+
+ private:
+  static constexpr const char* kKinds[] = {"reset", "insert", "remove", "change"};
+  std::string Names() const {
+    std::string names;
+    for (const auto& row : view_.rows) names += (names.empty() ? "" : ",") + row.name;
+    return names;
+  }
+  const MainViewState& view_;
+  RowsChange::Kind kind_ = RowsChange::Kind::kReset;
+  std::string open_;
+  std::vector<std::string> pairs_;
+};
+
+using Pairs = std::vector<std::string>;
+
+TEST_F(FolderSessionTest, EveryRowChangeIsToldBeforeAndAfter) {
+  RecordingRowsObserver rows(View());
+  session_->SetRowsObserver(&rows);
+  const int generation = View().rows_generation;
+  LogIn("a.txt|1|20260101000000\r\nb.txt|2|20260101000000", "LOGINOK|3|1000|False|False");
+  EXPECT_EQ(rows.Take(), Pairs{"reset@0 [] -> [a.txt,b.txt] 2"}) << "one pair for the listing";
+  EXPECT_EQ(View().rows_generation, generation + 1);
+
+  ui_.names.push_back("New");
+  Command([&] { session_->dcbNewFolder_Click(); }, "NEWDIR|\\New", "NEWDIROK");
+  EXPECT_EQ(rows.Take(), Pairs{"insert@2 [a.txt,b.txt] -> [a.txt,b.txt,New] 1"});
+  Select("a.txt");
+  ui_.names.push_back("c.txt");
+  Command([&] { session_->dcbRename_Click(); }, "RENAME|\\a.txt|\\c.txt", "RENAMEOK");
+  EXPECT_EQ(rows.Take(), Pairs{"change@0 [a.txt,b.txt,New] -> [c.txt,b.txt,New] 1"});
+  Select("b.txt");
+  ui_.answers.push_back(MessageAnswer::kYes);
+  Command([&] { session_->dcbDelete_Click(); }, "DELETE|\\b.txt", "DELETEOK");
+  EXPECT_EQ(rows.Take(), Pairs{"remove@1 [c.txt,b.txt,New] -> [c.txt,New] 1"});
+
+  // A new file, then the same file replaced.
+  const std::string local = Write("up.txt", "12345");
+  for (const bool replace : {false, true}) {
+    if (replace) ui_.exists_answers.push_back(ExistsAnswer::kReplace);
+    session_->UploadFile(local);
+    Exchange("UPLOAD|1|5|\\up.txt|" + support::LastWriteStamp(local).value(), "DO UPLOAD");
+    Expect("12345");
+    peer_->SendFrame("UPLOADOK");
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(rows.Take(),
+              Pairs{std::string(replace ? "change@2 [c.txt,New,up.txt]" : "insert@2 [c.txt,New]") +
+                    " -> [c.txt,New,up.txt] 1"});
+  }
+
+  // A refresh and a disconnect each replace the rows in one pair.
+  session_->dcbRefresh_Click();
+  Exchange("LIST|\\|False", "LIST|z.txt|1|20260101000000");
+  ExpectFrame("TOTALSIZE");
+  session_->dcbConnect_Click();  // disconnect
+  EXPECT_EQ(rows.Take(),
+            (Pairs{"reset@0 [c.txt,New,up.txt] -> [z.txt] 1", "reset@0 [z.txt] -> [] 0"}));
+  EXPECT_EQ(View().rows_generation, generation + 3);
+  session_->SetRowsObserver(nullptr);
+}
+
+// ---- Proxy ----
+
+TEST_F(FolderSessionTest, ConnectUsesTheProxySetWhileTheProgramRuns) {
+  testing::ScriptedPeer direct;  // the parameters host
+  Configure(FetchConfig(direct.Port()));
+
+  session_->SetProxy(1, "127.0.0.1", peer_->Port());  // the scripted peer plays the proxy
+  session_->dcbConnect_Click();
+  ASSERT_TRUE(Until([&] { return peer_->received.find("\r\n\r\n") != std::string::npos; }));
+  EXPECT_EQ(peer_->received.rfind("GET http://127.0.0.1/webftp/pf.txt HTTP/1.1\r\n", 0), 0u)
+      << peer_->received;
+  EXPECT_EQ(direct.connections, 0);
+  EXPECT_TRUE(log_.Has("Ανάκτηση παραμέτρων σύνδεσης μέσω proxy "));
+
+  session_->dcbConnect_Click();  // cancel the attempt
+  peer_->received.clear();
+  session_->SetProxy(0, "", 8080);
+  session_->dcbConnect_Click();
+  ASSERT_TRUE(Until([&] { return direct.received.find("\r\n\r\n") != std::string::npos; }));
+  EXPECT_EQ(direct.received.rfind("GET /webftp/pf.txt HTTP/1.1\r\n", 0), 0u) << direct.received;
+  EXPECT_EQ(peer_->connections, 1);
+  EXPECT_EQ(session_->Config().proxy_type, 0);
 }
 
 }  // namespace

@@ -19,11 +19,17 @@ using namespace std::chrono_literals;
 using testing::Framed;
 using testing::Wire;
 
-/// A session against a scripted peer on loopback that plays the server.
-class SessionTest : public ::testing::Test {
- protected:
-  SessionTest() : scope_(loop_) {}
+inline constexpr const char* kLoginOk = "LOGINOK|100|1000|False|False";
+inline constexpr const char* kPcInfo =
+    "PCINFO|Debian GNU/Linux 12 (bookworm)|Test CPU @ 2.00GHz|8192|1536|1.00.0";
+inline constexpr const char* kLost = "Χάθηκε η σύνδεση με τον προσωπικό χώρο.";
+inline constexpr const char* kNoConnection = "Δεν είναι δυνατή η σύνδεση με τον προσωπικό χώρο.";
+inline constexpr const char* kInUse = "Αυτή τη στιγμή το αρχείο χρησιμοποιείται.";
 
+/// A session against a scripted peer on loopback that plays the server, with a
+/// scratch folder for local files.
+class SessionTest : public testing::SessionHarness {
+ protected:
   void SetUp() override {
     support::SetDecimalSeparator('.');
     peer_ = std::make_unique<testing::ScriptedPeer>();
@@ -38,13 +44,15 @@ class SessionTest : public ::testing::Test {
     session_.reset();
     peer_.reset();
   }
-  void Configure(SessionConfig config) {
-    session_ = std::make_unique<FolderSession>(loop_, ui_, log_, facts_, std::move(config));
-    session_->SetIdText("demo");
-    session_->SetPasswordText("demo");
+  /// The session's configuration with the folder server unknown: Connect
+  /// fetches the parameters file from `parameters_port`.
+  SessionConfig FetchConfig(int parameters_port) const {
+    SessionConfig config = session_->Config();
+    config.server_name.clear();
+    config.server_port = 0;
+    config.parameters_port = parameters_port;
+    return config;
   }
-
-  bool Until(const std::function<bool()>& done) { return loop_.RunUntil(done, 5s); }
 
   /// Waits for exactly these wire bytes from the client and consumes them.
   void Expect(const std::string& wire) {
@@ -54,67 +62,62 @@ class SessionTest : public ::testing::Test {
     peer_->received.erase(0, wire.size());
   }
   void ExpectFrame(std::string_view payload_utf8) { Expect(Framed(payload_utf8)); }
-  /// Lets the loop run a little so that nothing unexpected goes unnoticed.
-  void Settle() {
-    loop_.RunUntil([] { return false; }, 50ms);
+  /// Expects one request and answers it.
+  void Exchange(std::string_view request, std::string_view reply) {
+    ExpectFrame(request);
+    peer_->SendFrame(reply);
+  }
+  /// Lets the loop run and expects that the client sent nothing.
+  void ExpectNothingSent() {
+    Settle();
+    EXPECT_EQ(peer_->received, "");
   }
 
-  void LogInUntilList(std::string_view login_ok = "LOGINOK|100|1000|False|False") {
+  void LogInUntilList(std::string_view login_ok = kLoginOk) {
     session_->dcbConnect_Click();
     ASSERT_TRUE(Until([&] { return peer_->Connected(); }));
     Expect(FrameMessage("LOGIN|5|demo|" + app::ScrambledPasswordField("demo")));
     peer_->SendFrame(login_ok);
   }
+  /// The rest of the log-in chain after the listing; `time_request` is what a
+  /// fresh connection asks for its log-in time.
+  void FinishChain(std::string_view time_request = "MYLOGINTIME") {
+    Exchange(time_request, "LOGINTIME|20261206101500");
+    Exchange("SCHCLEANUPINFO", "SCHCLEANUPINFO|0|7");
+    ExpectFrame(kPcInfo);
+  }
   /// The whole log-in chain with a root listing of `rows`.
   void LogIn(std::string_view rows = "Docs|0||\r\nreport.pdf|2048|20260306090559",
-             std::string_view login_ok = "LOGINOK|100|1000|False|False") {
+             std::string_view login_ok = kLoginOk) {
     LogInUntilList(login_ok);
-    ExpectFrame("LIST|\\|False");
-    peer_->SendFrame("LIST|" + std::string(rows));
-    ExpectFrame("MYLOGINTIME");
-    peer_->SendFrame("LOGINTIME|20261206101500");
-    ExpectFrame("SCHCLEANUPINFO");
-    peer_->SendFrame("SCHCLEANUPINFO|0|7");
-    ExpectFrame("PCINFO|Debian GNU/Linux 12 (bookworm)|Test CPU @ 2.00GHz|8192|1536|1.00.0");
+    Exchange("LIST|\\|False", "LIST|" + std::string(rows));
+    FinishChain();
     ASSERT_TRUE(View().window_enabled);
+  }
+  /// Runs `action`, expects the request it sends and answers it with `reply`.
+  void Command(const std::function<void()>& action, std::string_view request,
+               std::string_view reply) {
+    action();
+    ExpectFrame(request);
+    Reply(reply);
   }
   /// Sends a reply and waits until the window is enabled again.
   void Reply(std::string_view payload) {
     peer_->SendFrame(payload);
-    ASSERT_TRUE(Until([&] { return View().window_enabled; }));
+    ASSERT_TRUE(WaitEnabled());
   }
-  int RowNamed(std::string_view name) const {
-    for (std::size_t i = 0; i < View().rows.size(); ++i) {
-      if (View().rows[i].name == name) return static_cast<int>(i);
-    }
-    return -1;
+  /// The last message box shows `text`.
+  void ExpectMessage(std::string_view text) {
+    ASSERT_FALSE(ui_.messages.empty()) << "no message box";
+    EXPECT_EQ(ui_.messages.back().text, text);
   }
-  void Select(std::string_view name) {
-    session_->lvFiles_MouseDown(MouseButton::kLeft, RowNamed(name));
-  }
-  const MainViewState& View() const { return session_->View(); }
-
-  net::PollEventLoop loop_;
-  testing::LoopScope scope_;
-  testing::RecordingUi ui_;
-  testing::RecordingLog log_;
-  testing::FixedFacts facts_;
-  std::unique_ptr<testing::ScriptedPeer> peer_;
-  std::unique_ptr<FolderSession> session_;
-};
-
-/// A SessionTest with a scratch folder for local files.
-class LocalFilesTest : public SessionTest {
- protected:
   /// Writes `bytes` into the scratch file `name`; returns its path.
   std::string Write(const std::string& name, const std::string& bytes) {
-    const std::filesystem::path path = dir_ / name;
-    test_common::WriteFile(path, bytes);
-    return path.string();
+    test_common::WriteFile(dir_ / name, bytes);
+    return (dir_ / name).string();
   }
-  bool WaitIdle() {
-    return Until([&] { return !session_->TransferActive() && View().window_enabled; });
-  }
+
+  std::unique_ptr<testing::ScriptedPeer> peer_;
   test_common::TempDir temp_;
   const std::filesystem::path dir_ = temp_.Path();
 };

@@ -1,20 +1,36 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <chrono>
 #include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "net/dispatch.h"
 #include "net/poll_event_loop.h"
 #include "net/socket_master.h"
+#include "session/folder_session.h"
+#include "session/protocol.h"
 #include "session/session_services.h"
 #include "session/session_ui.h"
+#include "support/codepage.h"
 
 namespace session::testing {
+
+/// Takes the front of a scripted queue, or `fallback` when it is empty.
+template <typename T>
+T Pop(std::deque<T>& queue, T fallback) {
+  if (queue.empty()) return fallback;
+  T front = std::move(queue.front());
+  queue.pop_front();
+  return front;
+}
 
 /// Records every call and answers from scripted queues (OK / No / cancel when empty).
 class RecordingUi : public SessionUi {
@@ -35,26 +51,17 @@ class RecordingUi : public SessionUi {
   MessageAnswer ShowMessage(const std::string& text, MessageIcon icon, MessageButtons buttons,
                             const std::string& title) override {
     messages.push_back({text, icon, buttons, title});
-    if (!answers.empty()) {
-      const auto a = answers.front();
-      answers.pop_front();
-      return a;
-    }
-    return buttons == MessageButtons::kYesNo ? MessageAnswer::kNo : MessageAnswer::kOk;
+    return Pop(answers,
+               buttons == MessageButtons::kYesNo ? MessageAnswer::kNo : MessageAnswer::kOk);
   }
   std::optional<std::string> AskName(const NameDialogRequest& request,
                                      NameValidator validate) override {
     name_requests.push_back(request);
     if (during_dialog) during_dialog();
-    while (!names.empty()) {
-      auto n = names.front();
-      names.pop_front();
-      if (!n) return std::nullopt;
-      if (auto problem = validate(*n)) {
-        name_problems.push_back(*problem);
-        continue;  // the dialog stays open: take the next scripted entry
-      }
-      return n;
+    while (auto n = Pop(names, std::optional<std::string>())) {
+      auto problem = validate(*n);
+      if (!problem) return n;
+      name_problems.push_back(*problem);  // the dialog stays open: take the next entry
     }
     return std::nullopt;
   }
@@ -65,13 +72,9 @@ class RecordingUi : public SessionUi {
   void OpenUrl(const std::string& url) override { urls.push_back(url); }
   void PlayCompletionSound() override { ++sounds; }
   ExistsAnswer AskReplaceOrResume(const ExistsRequest& request) override {
-    exists_questions.emplace_back(request.text, request.allow_continue);
     exists_requests.push_back(request);
     if (during_dialog) during_dialog();
-    if (exists_answers.empty()) return ExistsAnswer::kCancel;
-    const auto a = exists_answers.front();
-    exists_answers.pop_front();
-    return a;
+    return Pop(exists_answers, ExistsAnswer::kCancel);
   }
   std::optional<std::string> AskOpenFile(const FileDialogRequest& request) override {
     file_requests.push_back(request);
@@ -82,7 +85,6 @@ class RecordingUi : public SessionUi {
     return save_file;
   }
   void SetTaskbarProgress(int percent) override {
-    taskbar.push_back(percent);
     calls.push_back("SetTaskbarProgress(" + std::to_string(percent) + ")");
   }
   void CloseDialogs() override {
@@ -94,7 +96,7 @@ class RecordingUi : public SessionUi {
   /// Runs while a dialog is open (a nested loop in the real window).
   std::function<void()> during_dialog;
   std::deque<MessageAnswer> answers;
-  std::deque<std::optional<std::string>> names;
+  std::deque<std::optional<std::string>> names;  ///< nullopt: the dialog is cancelled
   std::deque<ExistsAnswer> exists_answers;
   std::optional<std::string> open_file;
   std::optional<std::string> save_file;
@@ -104,12 +106,9 @@ class RecordingUi : public SessionUi {
   std::vector<NameProblem> name_problems;
   std::vector<Balloon> balloons;
   std::vector<std::string> urls;
-  std::vector<std::pair<std::string, bool>> exists_questions;
   std::vector<ExistsRequest> exists_requests;
   std::vector<FileDialogRequest> file_requests;
-  /// The order of the calls that close windows.
-  std::vector<std::string> calls;
-  std::vector<int> taskbar;
+  std::vector<std::string> calls;  ///< the order of the calls that close windows
   int sounds = 0;
   int dialogs_closed = 0;
   int main_window_closed = 0;
@@ -133,10 +132,7 @@ class RecordingLog : public SessionLog {
   int DebugLevel() const override { return debug; }
 
   bool Has(const std::string& line) const {
-    for (const auto& l : lines) {
-      if (l == line) return true;
-    }
-    return false;
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
   }
 
   int debug = 0;
@@ -151,8 +147,16 @@ class FixedFacts : public ComputerFacts {
   std::int64_t TotalRamBytes() override {
     return std::int64_t{8} * 1024 * 1024 * 1024 + 512 * 1024;
   }
-  std::int64_t FreeDiskBytes() override { return std::int64_t{1536} * 1024 * 1024; }
+  // 8192.5 and 1535.5 MB: PCINFO shows both rounded half to even (8192, 1536).
+  std::int64_t FreeDiskBytes() override { return std::int64_t{1535} * 1024 * 1024 + 512 * 1024; }
 };
+
+/// The wire bytes (Windows-1253) of a UTF-8 text.
+inline std::string Wire(std::string_view utf8) { return support::Utf8ToCp1253(utf8); }
+/// A framed message from a UTF-8 payload, in wire bytes.
+inline std::string Framed(std::string_view payload_utf8) {
+  return FrameMessage(Wire(payload_utf8));
+}
 
 /// A scripted peer on loopback: listens on a free port, accepts one connection
 /// at a time, records what arrives and sends what a test tells it to.
@@ -177,16 +181,12 @@ class ScriptedPeer {
   bool Connected() const { return conn_ && conn_->State() == net::SocketState::kConnected; }
   void Send(std::string_view bytes) { conn_->SendData(bytes); }
   /// Sends a framed payload given as UTF-8 (converted to the wire code page).
-  void SendFrame(std::string_view payload_utf8);
+  void SendFrame(std::string_view payload_utf8) { Send(Framed(payload_utf8)); }
   void Close() {
     if (conn_) conn_->CloseSck();
   }
   /// Takes what arrived so far.
-  std::string Take() {
-    std::string out;
-    out.swap(received);
-    return out;
-  }
+  std::string Take() { return std::exchange(received, {}); }
 
   std::string received;
   bool peer_closed = false;
@@ -197,16 +197,68 @@ class ScriptedPeer {
   std::unique_ptr<net::SocketMaster> conn_;
 };
 
-/// The wire bytes (Windows-1253) of a UTF-8 text.
-std::string Wire(std::string_view utf8);
-/// A framed message from a UTF-8 payload, in wire bytes.
-std::string Framed(std::string_view payload_utf8);
-
 /// Sets the socket layer's loop for the life of a test.
 class LoopScope {
  public:
   explicit LoopScope(net::PollEventLoop& loop) { net::SetEventLoop(&loop); }
   ~LoopScope() { net::SetEventLoop(nullptr); }
+};
+
+/// A folder session with recording doubles on its own poll loop; the peer it
+/// talks to is the derived fixture's business.
+class SessionHarness : public ::testing::Test {
+ protected:
+  SessionHarness() : scope_(loop_) {}
+
+  /// Replaces the session (the doubles are kept) and types the credentials.
+  void Configure(SessionConfig config, std::string id = "demo", std::string password = "demo") {
+    session_.reset();
+    session_ = std::make_unique<FolderSession>(loop_, ui_, log_, facts_, std::move(config));
+    session_->SetIdText(std::move(id));
+    session_->SetPasswordText(std::move(password));
+  }
+  bool Until(const std::function<bool()>& done,
+             std::chrono::milliseconds timeout = std::chrono::seconds(5)) {
+    return loop_.RunUntil(done, timeout);
+  }
+  /// Lets the loop run a little so that nothing unexpected goes unnoticed.
+  void Settle() {
+    loop_.RunUntil([] { return false; }, std::chrono::milliseconds(60));
+  }
+  bool Closed() const { return session_->ClientState() == net::SocketState::kClosed; }
+  bool WaitClosed() {
+    return Until([&] { return Closed(); });
+  }
+  /// Waits until the window is enabled again after a request.
+  bool WaitEnabled() {
+    return Until([&] { return View().window_enabled; });
+  }
+  bool WaitIdle() {
+    return Until([&] { return !session_->TransferActive() && View().window_enabled; });
+  }
+  int RowNamed(std::string_view name) const {
+    for (std::size_t i = 0; i < View().rows.size(); ++i) {
+      if (View().rows[i].name == name) return static_cast<int>(i);
+    }
+    return -1;
+  }
+  void Select(std::string_view name) {
+    ASSERT_GE(RowNamed(name), 0) << "no row " << name;
+    session_->lvFiles_MouseDown(MouseButton::kLeft, RowNamed(name));
+  }
+  std::vector<std::string> RowNames() const {
+    std::vector<std::string> names;
+    for (const auto& row : View().rows) names.push_back(row.name);
+    return names;
+  }
+  const MainViewState& View() const { return session_->View(); }
+
+  net::PollEventLoop loop_;
+  LoopScope scope_;
+  RecordingUi ui_;
+  RecordingLog log_;
+  FixedFacts facts_;
+  std::unique_ptr<FolderSession> session_;
 };
 
 }  // namespace session::testing

@@ -1,10 +1,7 @@
 #include <signal.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
-#include <ctime>
 #include <filesystem>
 #include <fstream>
 
@@ -20,23 +17,38 @@ namespace fs = std::filesystem;
 using test_common::ReadFile;
 using test_common::WriteFile;
 
+constexpr std::int64_t kFourGiB = std::int64_t{4} * 1024 * 1024 * 1024;
+
 /// Transfers against the scripted peer, with a scratch folder for local files.
-class TransferTest : public LocalFilesTest {
+class TransferTest : public SessionTest {
  protected:
   /// Logs in with a listing that holds a.bin (10 bytes) and b.txt.
-  void LogInWithFiles(std::string_view login_ok = "LOGINOK|100|1000|False|False") {
+  void LogInWithFiles(std::string_view login_ok = kLoginOk) {
     LogIn("a.bin|10|20260306090559\r\nb.txt|3|20250101000000", login_ok);
   }
-  void StartDownload(const fs::path& local) {
-    Select("a.bin");
+  void StartDownload(const fs::path& local, std::string_view row = "a.bin") {
+    Select(row);
     session_->DownloadFile(local.string());
   }
   /// Downloads a.bin into `local` up to the go-ahead: what arrives next is data.
   void StartStreaming(const fs::path& local) {
     StartDownload(local);
-    ExpectFrame("DOWNLOAD|1|\\a.bin|False");
-    peer_->SendFrame("DO DOWNLOAD");
+    Exchange("DOWNLOAD|1|\\a.bin|False", "DO DOWNLOAD");
     ExpectFrame("DO DOWNLOAD|1");
+  }
+  void SetChunkSize(std::int32_t size) {
+    SessionConfig config = session_->Config();
+    config.chunk_size = size;
+    Configure(config);
+  }
+  static std::string Stamp(const fs::path& path) {
+    return support::LastWriteStamp(path.string()).value();
+  }
+  /// A sparse file of 4 GiB followed by `tail`.
+  static void WriteHugeFile(const fs::path& path, std::string_view tail) {
+    WriteFile(path, "");
+    fs::resize_file(path, kFourGiB);
+    std::ofstream(path, std::ios::binary | std::ios::app) << tail;
   }
 };
 
@@ -51,6 +63,9 @@ TEST_F(TransferTest, DownloadWritesTheFileAndStampsIt) {
   EXPECT_FALSE(View().window_enabled);
   EXPECT_EQ(session_->Progress().caption, "Προσωπικός χώρος - Λήψη αρχείου");
   EXPECT_EQ(session_->Progress().progress_text, "Ελήφθησαν 0.0 bytes από 10.0 bytes (0%)");
+  ASSERT_TRUE(Until([&] { return !session_->Progress().speed_text.empty(); }));
+  EXPECT_EQ(session_->Progress().speed_text, "Ταχύτητα: 0 bytes/s");
+  EXPECT_EQ(session_->Progress().time_text, "Εκτιμώμενος χρόνος: Άγνωστο");
   peer_->SendFrame("DO DOWNLOAD");
   ExpectFrame("DO DOWNLOAD|1");
   peer_->Send("01234");
@@ -71,13 +86,12 @@ TEST_F(TransferTest, ContinueAppendsAfterTheLocalBytes) {
   WriteFile(local, "0123");
   ui_.exists_answers.push_back(ExistsAnswer::kContinue);
   StartDownload(local);
-  ASSERT_EQ(ui_.exists_questions.size(), 1u);
-  EXPECT_EQ(ui_.exists_questions[0].first,
+  ASSERT_EQ(ui_.exists_requests.size(), 1u);
+  EXPECT_EQ(ui_.exists_requests[0].text,
             "Το αρχείο a.bin υπάρχει ήδη. Φαίνεται ότι μπορείτε να συνεχίσετε τη λήψη του "
             "αρχείου από το σημείο που διακόπηκε.");
-  EXPECT_TRUE(ui_.exists_questions[0].second);
-  ExpectFrame("DOWNLOAD|5|\\a.bin|False");
-  peer_->SendFrame("DO DOWNLOAD");
+  EXPECT_TRUE(ui_.exists_requests[0].allow_continue);
+  Exchange("DOWNLOAD|5|\\a.bin|False", "DO DOWNLOAD");
   ExpectFrame("DO DOWNLOAD|5");
   peer_->Send("456789");
   ASSERT_TRUE(WaitIdle());
@@ -90,11 +104,10 @@ TEST_F(TransferTest, ALocalCopyAsLargeAsTheListedOneCanOnlyBeReplaced) {
   WriteFile(local, "abcdefghijkl");
   ui_.exists_answers.push_back(ExistsAnswer::kContinue);  // not offered: taken as Cancel
   StartDownload(local);
-  EXPECT_FALSE(ui_.exists_questions[0].second);
-  EXPECT_EQ(ui_.exists_questions[0].first,
+  EXPECT_FALSE(ui_.exists_requests[0].allow_continue);
+  EXPECT_EQ(ui_.exists_requests[0].text,
             "Το αρχείο a.bin υπάρχει ήδη.\r\nΘέλετε να αντικατασταθεί;");
-  Settle();
-  EXPECT_EQ(peer_->received, "");
+  ExpectNothingSent();
   EXPECT_EQ(ReadFile(local), "abcdefghijkl") << "cancel leaves the local file untouched";
 
   ui_.exists_answers.push_back(ExistsAnswer::kReplace);
@@ -110,36 +123,43 @@ TEST_F(TransferTest, BytesAfterTheFilesEndAreReadAsMessages) {
   peer_->Send("0123456789" + Framed("TOTALSIZE|5"));
   ASSERT_TRUE(Until([&] { return session_->UsedBytes() == 5; }));
   EXPECT_EQ(ReadFile(local), "0123456789");
-  EXPECT_EQ(session_->ClientState(), net::SocketState::kConnected);
+  EXPECT_FALSE(Closed());
 }
 
-TEST_F(TransferTest, EmptyFileFinishesAtTheGoAhead) {
-  LogIn("empty.txt|0|20260101000000");
-  const fs::path local = dir_ / "empty.txt";
-  WriteFile(local, "old");
-  ui_.exists_answers.push_back(ExistsAnswer::kReplace);
-  Select("empty.txt");
-  session_->DownloadFile(local.string());
-  ExpectFrame("DOWNLOAD|1|\\empty.txt|False");
-  peer_->SendFrame("DO DOWNLOAD");
-  ExpectFrame("DO DOWNLOAD|1");
-  ASSERT_TRUE(WaitIdle());
-  EXPECT_TRUE(fs::exists(local));
-  EXPECT_EQ(fs::file_size(local), 0u);
+TEST_F(TransferTest, EmptyFilesFinishAtTheGoAheadAndRowsWithoutADateDownloadUnstamped) {
+  LogIn("empty.txt|0|20260101000000\r\nodd.txt|5|2026");
+  for (const auto& [name, bytes] : {std::pair{"empty.txt", ""}, std::pair{"odd.txt", "abcde"}}) {
+    SCOPED_TRACE(name);
+    const fs::path local = dir_ / name;
+    WriteFile(local, "old");
+    ui_.exists_answers.push_back(ExistsAnswer::kReplace);
+    StartDownload(local, name);
+    Exchange("DOWNLOAD|1|\\" + std::string(name) + "|False", "DO DOWNLOAD");
+    ExpectFrame("DO DOWNLOAD|1");
+    if (*bytes != '\0') peer_->Send(bytes);
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_TRUE(fs::exists(local));
+    EXPECT_EQ(ReadFile(local), bytes);
+  }
+  EXPECT_TRUE(log_.errors.empty());
 }
 
-TEST_F(TransferTest, InUseDeletesOnlyTheEmptyFileThisDownloadCreated) {
+TEST_F(TransferTest, RefusedDownloadDeletesOnlyTheEmptyFileItCreated) {
   LogInWithFiles();
-  const fs::path fresh = dir_ / "fresh.bin";
-  StartDownload(fresh);
-  ExpectFrame("DOWNLOAD|1|\\a.bin|False");
-  EXPECT_TRUE(fs::exists(fresh));
-  Reply("INUSE");
-  EXPECT_FALSE(fs::exists(fresh));
-  EXPECT_EQ(ui_.messages.back().text, "Αυτή τη στιγμή το αρχείο χρησιμοποιείται.");
-  EXPECT_FALSE(session_->Progress().visible);
-  EXPECT_FALSE(session_->TransferActive());
-
+  for (const auto& [reply, text] :
+       {std::pair{"INUSE", kInUse}, std::pair{"FILENOTFOUND", "Το αρχείο δε βρέθηκε."}}) {
+    SCOPED_TRACE(reply);
+    const fs::path fresh = dir_ / "fresh.bin";
+    StartDownload(fresh);
+    ExpectFrame("DOWNLOAD|1|\\a.bin|False");
+    EXPECT_TRUE(fs::exists(fresh));
+    Reply(reply);
+    EXPECT_FALSE(fs::exists(fresh));
+    ExpectMessage(text);
+    EXPECT_FALSE(session_->Progress().visible);
+    EXPECT_FALSE(session_->TransferActive());
+    EXPECT_FALSE(Closed());
+  }
   const fs::path partial = dir_ / "partial.bin";
   WriteFile(partial, "0123");
   ui_.exists_answers.push_back(ExistsAnswer::kContinue);
@@ -147,17 +167,6 @@ TEST_F(TransferTest, InUseDeletesOnlyTheEmptyFileThisDownloadCreated) {
   ExpectFrame("DOWNLOAD|5|\\a.bin|False");
   Reply("INUSE");
   EXPECT_EQ(ReadFile(partial), "0123") << "a partial file kept for resuming stays";
-}
-
-TEST_F(TransferTest, FileNotFoundClosesTheProgressWindowAndTheFile) {
-  LogInWithFiles();
-  StartDownload(dir_ / "gone.bin");
-  ExpectFrame("DOWNLOAD|1|\\a.bin|False");
-  Reply("FILENOTFOUND");
-  EXPECT_EQ(ui_.messages.back().text, "Το αρχείο δε βρέθηκε.");
-  EXPECT_FALSE(session_->Progress().visible);
-  EXPECT_FALSE(fs::exists(dir_ / "gone.bin"));
-  EXPECT_EQ(session_->ClientState(), net::SocketState::kConnected);
 }
 
 TEST_F(TransferTest, CancelWhileStreamingKeepsThePartialFileAndReconnects) {
@@ -174,17 +183,15 @@ TEST_F(TransferTest, CancelWhileStreamingKeepsThePartialFileAndReconnects) {
   ASSERT_TRUE(Until([&] { return peer_->connections == 2 && peer_->Connected(); }));
   peer_->received.clear();
   Expect(FrameMessage("LOGIN|5|demo|" + app::ScrambledPasswordField("demo")));
-  peer_->SendFrame("LOGINOK|100|1000|False|False");
-  ExpectFrame("LIST|\\|False");
-  peer_->SendFrame("LIST|a.bin|10|20260306090559");
+  peer_->SendFrame(kLoginOk);
+  Exchange("LIST|\\|False", "LIST|a.bin|10|20260306090559");
   ExpectFrame("LOGINTIME|20261206101500");
   // Until the chain has sent PCINFO the window stays busy: the replies of the
   // chain send requests of their own.
   EXPECT_FALSE(View().window_enabled);
   peer_->SendFrame("LOGINTIME|20261206101500");
-  ExpectFrame("SCHCLEANUPINFO");
-  peer_->SendFrame("SCHCLEANUPINFO|0|7");
-  ExpectFrame("PCINFO|Debian GNU/Linux 12 (bookworm)|Test CPU @ 2.00GHz|8192|1536|1.00.0");
+  Exchange("SCHCLEANUPINFO", "SCHCLEANUPINFO|0|7");
+  ExpectFrame(kPcInfo);
   EXPECT_TRUE(View().window_enabled);
 }
 
@@ -212,7 +219,7 @@ TEST_F(TransferTest, FailingDiskWriteIsReportedOnceAndKeepsThePartialFile) {
   small.rlim_cur = 4;
   ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
   peer_->Send("0123456789");
-  const bool reset = Until([&] { return session_->ClientState() == net::SocketState::kClosed; });
+  const bool reset = WaitClosed();
   ::setrlimit(RLIMIT_FSIZE, &old_limit);
   ::signal(SIGXFSZ, old_handler);
   ASSERT_TRUE(reset);
@@ -227,9 +234,8 @@ TEST_F(TransferTest, FailingDiskWriteIsReportedOnceAndKeepsThePartialFile) {
 TEST_F(TransferTest, InsideALinkedFolderTheRequestCarriesTheTarget) {
   LogIn("Manuals|0||\\manuals\\");
   Select("Manuals");
-  session_->lvFiles_KeyDown(ListKey::kEnter);
-  ExpectFrame("LIST|\\manuals\\|True");
-  Reply("LIST|guide.pdf|4|20260101000000");
+  Command([&] { session_->lvFiles_KeyDown(ListKey::kEnter); }, "LIST|\\manuals\\|True",
+          "LIST|guide.pdf|4|20260101000000");
   Select("guide.pdf");
   ui_.save_file = (dir_ / "guide.pdf").string();
   session_->lvFiles_DblClick();  // opening a file downloads it
@@ -237,28 +243,35 @@ TEST_F(TransferTest, InsideALinkedFolderTheRequestCarriesTheTarget) {
   EXPECT_EQ(session_->Progress().source, "\\Manuals\\guide.pdf");
 }
 
+TEST_F(TransferTest, DownloadResumeBeyondFourGibibytesAppendsAtTheRightOffset) {
+  LogIn("huge.bin|4294967306|20260101000000");
+  const fs::path local = dir_ / "huge.bin";
+  WriteHugeFile(local, "");
+  ui_.exists_answers.push_back(ExistsAnswer::kContinue);
+  StartDownload(local, "huge.bin");
+  Exchange("DOWNLOAD|4294967297|\\huge.bin|False", "DO DOWNLOAD");
+  ExpectFrame("DO DOWNLOAD|4294967297");
+  peer_->Send("tail-bytes");
+  ASSERT_TRUE(WaitIdle());
+  EXPECT_EQ(static_cast<std::int64_t>(fs::file_size(local)), kFourGiB + 10);
+  std::ifstream in(local, std::ios::binary);
+  in.seekg(kFourGiB);
+  std::string tail(10, '\0');
+  in.read(tail.data(), 10);
+  EXPECT_EQ(tail, "tail-bytes");
+}
+
 // ---- Upload ----
 
-class UploadTest : public TransferTest {
- protected:
-  void SetUp() override {
-    TransferTest::SetUp();
-    SessionConfig config = session_->Config();
-    config.chunk_size = 16;
-    Configure(config);
-  }
-  std::string Stamp(const fs::path& path) { return support::LastWriteStamp(path.string()).value(); }
-};
-
-TEST_F(UploadTest, ChunkSizePlusOneGoesOutInTwoChunksAndAddsARow) {
+TEST_F(TransferTest, UploadOfChunkSizePlusOneGoesOutInTwoChunksAndAddsARow) {
+  SetChunkSize(16);
   LogInWithFiles();
   const fs::path local = dir_ / "new.dat";
   WriteFile(local, "0123456789abcdefX");  // 17 bytes
   session_->SetUploadText("  " + local.string() + " ");
   session_->dcbUpload_Click();
-  ExpectFrame("UPLOAD|1|17|\\new.dat|" + Stamp(local));
+  Exchange("UPLOAD|1|17|\\new.dat|" + Stamp(local), "DO UPLOAD");
   EXPECT_EQ(session_->Progress().caption, "Προσωπικός χώρος - Αποστολή αρχείου");
-  peer_->SendFrame("DO UPLOAD");
   Expect("0123456789abcdefX");
   ASSERT_TRUE(Until([&] { return !session_->Progress().visible; }));
   EXPECT_TRUE(session_->TransferActive()) << "waiting for UPLOADOK";
@@ -274,16 +287,16 @@ TEST_F(UploadTest, ChunkSizePlusOneGoesOutInTwoChunksAndAddsARow) {
   EXPECT_EQ(View().txtUpload.text, "");
 }
 
-TEST_F(UploadTest, SameNameInOtherCaseIsResumedAfterTheListedBytes) {
+TEST_F(TransferTest, UploadOfTheSameNameInOtherCaseIsResumedAfterTheListedBytes) {
+  SetChunkSize(16);
   LogInWithFiles("LOGINOK|13|1000|False|False");
   const fs::path local = dir_ / "A.BIN";
   WriteFile(local, "0123456789abcdefghij");  // 20 bytes; listed a.bin holds 10
   ui_.exists_answers.push_back(ExistsAnswer::kContinue);
   session_->UploadFile(local.string());
-  ASSERT_EQ(ui_.exists_questions.size(), 1u);
-  EXPECT_NE(ui_.exists_questions[0].first.find("την αποστολή"), std::string::npos);
-  ExpectFrame("UPLOAD|11|20|\\A.BIN|" + Stamp(local));
-  peer_->SendFrame("DO UPLOAD");
+  ASSERT_EQ(ui_.exists_requests.size(), 1u);
+  EXPECT_NE(ui_.exists_requests[0].text.find("την αποστολή"), std::string::npos);
+  Exchange("UPLOAD|11|20|\\A.BIN|" + Stamp(local), "DO UPLOAD");
   Expect("abcdefghij");
   peer_->SendFrame("UPLOADOK");
   ASSERT_TRUE(WaitIdle());
@@ -294,69 +307,54 @@ TEST_F(UploadTest, SameNameInOtherCaseIsResumedAfterTheListedBytes) {
   EXPECT_EQ(session_->UsedBytes(), 23) << "the replaced copy is not counted twice";
 }
 
-TEST_F(UploadTest, RefusalsBeforeAnyRequest) {
+TEST_F(TransferTest, UploadRefusalsBeforeAnyRequest) {
   LogInWithFiles("LOGINOK|900|1000|False|False");
-  const fs::path empty = dir_ / "empty.txt";
-  WriteFile(empty, "");
-  session_->UploadFile(empty.string());
-  EXPECT_EQ(ui_.messages.back().text, "Δε μπορείτε να ανεβάσετε αρχεία μηδενικού μεγέθους.");
-
-  session_->UploadFile((dir_ / "missing.txt").string());
-  EXPECT_EQ(ui_.messages.back().text,
-            "Το αρχείο \"" + (dir_ / "missing.txt").string() + "\" δεν υπάρχει.");
-
-  const fs::path big = dir_ / "big.bin";
-  WriteFile(big, std::string(1001, 'x'));
-  session_->UploadFile(big.string());
-  EXPECT_EQ(ui_.messages.back().text,
-            "Το αρχείο είναι πολύ μεγάλο για τον προσωπικό χώρο. Δεν είναι δυνατή η αποστολή "
-            "του.");
-
-  const fs::path mid = dir_ / "mid.bin";
-  WriteFile(mid, std::string(200, 'x'));
-  session_->UploadFile(mid.string());
-  EXPECT_EQ(ui_.messages.back().text,
-            "Ο ελεύθερος χώρος δεν επαρκεί για να ανεβάσετε το επιλεγμένο αρχείο.\r\nΔιαγράψτε "
-            "μερικά αρχεία και ξαναπροσπαθήστε.");
-  Settle();
-  EXPECT_EQ(peer_->received, "");
+  const std::string missing = (dir_ / "missing.txt").string();
+  struct Case {
+    std::string path;
+    std::string text;
+  };
+  for (const Case& c :
+       {Case{Write("empty.txt", ""), "Δε μπορείτε να ανεβάσετε αρχεία μηδενικού μεγέθους."},
+        Case{missing, "Το αρχείο \"" + missing + "\" δεν υπάρχει."},
+        Case{Write("big.bin", std::string(1001, 'x')),
+             "Το αρχείο είναι πολύ μεγάλο για τον προσωπικό χώρο. Δεν είναι δυνατή η αποστολή "
+             "του."},
+        Case{Write("mid.bin", std::string(200, 'x')),
+             "Ο ελεύθερος χώρος δεν επαρκεί για να ανεβάσετε το επιλεγμένο αρχείο.\r\nΔιαγράψτε "
+             "μερικά αρχεία και ξαναπροσπαθήστε."}}) {
+    session_->UploadFile(c.path);
+    ExpectMessage(c.text);
+  }
+  ExpectNothingSent();
   EXPECT_TRUE(View().window_enabled);
-}
-
-TEST_F(UploadTest, ReplacingAListedCopyIsNotCountedTwiceAgainstTheQuota) {
-  // quota 1000, used 900, a 200-byte file replacing a listed 150-byte copy: 950 fits.
-  LogIn("c.bin|150|20260101000000", "LOGINOK|900|1000|False|False");
-  const fs::path local = dir_ / "c.bin";
-  WriteFile(local, std::string(200, 'y'));
+  // 102 bytes replacing the listed 3 of b.txt fit: the replaced copy is not counted twice.
+  const std::string replacing = Write("b.txt", std::string(102, 'y'));
   ui_.exists_answers.push_back(ExistsAnswer::kReplace);
-  session_->UploadFile(local.string());
-  ExpectFrame("UPLOAD|1|200|\\c.bin|" + Stamp(local));
+  session_->UploadFile(replacing);
+  ExpectFrame("UPLOAD|1|102|\\b.txt|" + Stamp(replacing));
 }
 
-TEST_F(UploadTest, ShrinkingSourceFileEndsTheUploadWithAnError) {
+TEST_F(TransferTest, ShrinkingSourceFileEndsTheUploadWithAnError) {
+  SetChunkSize(16);
   LogInWithFiles();
-  const fs::path local = dir_ / "shrink.bin";
-  WriteFile(local, std::string(40, 'z'));
-  session_->UploadFile(local.string());
+  const std::string local = Write("shrink.bin", std::string(40, 'z'));
+  session_->UploadFile(local);
   ExpectFrame("UPLOAD|1|40|\\shrink.bin|" + Stamp(local));
   ::truncate(local.c_str(), 20);
   peer_->SendFrame("DO UPLOAD");
-  ASSERT_TRUE(Until([&] { return session_->ClientState() == net::SocketState::kClosed; }));
+  ASSERT_TRUE(WaitClosed());
   ASSERT_EQ(log_.errors.size(), 1u);
   EXPECT_EQ(log_.errors[0].rfind("[SendNextChunk] Σφάλμα: ", 0), 0u);
   EXPECT_TRUE(View().window_enabled);
 }
 
-TEST_F(UploadTest, CancelWhileSendingReconnects) {
-  SessionConfig config = session_->Config();
-  config.chunk_size = 64 * 1024;
-  Configure(config);
+TEST_F(TransferTest, CancelWhileSendingReconnects) {
+  SetChunkSize(64 * 1024);
   LogInWithFiles("LOGINOK|0|1000000000|False|False");
-  const fs::path local = dir_ / "large.bin";
-  WriteFile(local, std::string(64 * 1024 * 1024, 'q'));
-  session_->UploadFile(local.string());
-  ExpectFrame("UPLOAD|1|67108864|\\large.bin|" + Stamp(local));
-  peer_->SendFrame("DO UPLOAD");
+  const std::string local = Write("large.bin", std::string(64 * 1024 * 1024, 'q'));
+  session_->UploadFile(local);
+  Exchange("UPLOAD|1|67108864|\\large.bin|" + Stamp(local), "DO UPLOAD");
   ASSERT_TRUE(Until([&] { return peer_->received.size() > 1024 * 1024; }));
   session_->cmdCancel_Click();
   EXPECT_TRUE(log_.Has("Ακυρώθηκε."));
@@ -364,49 +362,19 @@ TEST_F(UploadTest, CancelWhileSendingReconnects) {
   ASSERT_TRUE(Until([&] { return peer_->connections == 2; }));
 }
 
-TEST_F(UploadTest, ResumeBeyondFourGibibytesUsesSixtyFourBitPositions) {
-  constexpr std::int64_t kFourGiB = std::int64_t{4} * 1024 * 1024 * 1024;
+TEST_F(TransferTest, UploadResumeBeyondFourGibibytesUsesSixtyFourBitPositions) {
+  SetChunkSize(16);
   LogIn("huge.bin|4294967296|20260101000000", "LOGINOK|0|9999999999999|False|False");
   const fs::path local = dir_ / "huge.bin";
-  WriteFile(local, "");
-  fs::resize_file(local, kFourGiB);  // sparse
-  {
-    std::ofstream out(local, std::ios::binary | std::ios::app);
-    out << "tail-bytes";
-  }
+  WriteHugeFile(local, "tail-bytes");
   ui_.exists_answers.push_back(ExistsAnswer::kContinue);
   session_->UploadFile(local.string());
-  ExpectFrame("UPLOAD|4294967297|4294967306|\\huge.bin|" + Stamp(local));
-  peer_->SendFrame("DO UPLOAD");
+  Exchange("UPLOAD|4294967297|4294967306|\\huge.bin|" + Stamp(local), "DO UPLOAD");
   Expect("tail-bytes");
   peer_->SendFrame("UPLOADOK");
   ASSERT_TRUE(WaitIdle());
   EXPECT_EQ(session_->RowSizes()[0], kFourGiB + 10);
 }
-
-TEST_F(TransferTest, DownloadResumeBeyondFourGibibytesAppendsAtTheRightOffset) {
-  constexpr std::int64_t kFourGiB = std::int64_t{4} * 1024 * 1024 * 1024;
-  LogIn("huge.bin|4294967306|20260101000000");
-  const fs::path local = dir_ / "huge.bin";
-  WriteFile(local, "");
-  fs::resize_file(local, kFourGiB);
-  ui_.exists_answers.push_back(ExistsAnswer::kContinue);
-  Select("huge.bin");
-  session_->DownloadFile(local.string());
-  ExpectFrame("DOWNLOAD|4294967297|\\huge.bin|False");
-  peer_->SendFrame("DO DOWNLOAD");
-  ExpectFrame("DO DOWNLOAD|4294967297");
-  peer_->Send("tail-bytes");
-  ASSERT_TRUE(WaitIdle());
-  EXPECT_EQ(static_cast<std::int64_t>(fs::file_size(local)), kFourGiB + 10);
-  std::ifstream in(local, std::ios::binary);
-  in.seekg(kFourGiB);
-  std::string tail(10, '\0');
-  in.read(tail.data(), 10);
-  EXPECT_EQ(tail, "tail-bytes");
-}
-
-// ---- Progress texts ----
 
 TEST(ProgressTexts, EstimateWordsFollowTheNumbers) {
   EXPECT_EQ(EstimateText(3600), "Εκτιμώμενος χρόνος: 1 ώρα");
@@ -415,13 +383,126 @@ TEST(ProgressTexts, EstimateWordsFollowTheNumbers) {
   EXPECT_EQ(EstimateText(7322), "Εκτιμώμενος χρόνος: 2 ώρες 2 λεπτά 2 δευτ/τα");
 }
 
-TEST_F(TransferTest, ProgressShowsUnknownSpeedBeforeAnyByteMoves) {
-  LogInWithFiles();
-  StartDownload(dir_ / "a.bin");
+// ---- Uploads that must not start, and the dialogs ----
+
+TEST_F(TransferTest, LocalNamesTheServerCannotHoldAreRefusedBeforeAnythingIsSent) {
+  LogIn("b.txt|3|20250101000000\r\nCON.txt|3|20250101000000");
+  struct Case {
+    const char* name;
+    const char* text;
+  };
+  for (const Case& c : {// On POSIX "\" belongs to the name: cutting at it would store (or
+                        // resume onto) the listed b.txt.
+                        Case{"a\\b.txt", "Μη αποδεκτοί χαρακτήρες: \\ / | ? * \" : < >"},
+                        Case{"p|q.txt", "Μη αποδεκτοί χαρακτήρες: \\ / | ? * \" : < >"},
+                        Case{"café.txt", "Μη υποστηριζόμενοι χαρακτήρες: é"},
+                        Case{"CON.txt", "Το όνομα είναι δεσμευμένο από τα Windows"},
+                        Case{"notes.", "Το όνομα δε μπορεί να τελειώνει σε τελεία ή κενό"}}) {
+    ui_.balloons.clear();
+    session_->UploadFile(Write(c.name, "xyz"));
+    ASSERT_EQ(ui_.balloons.size(), 1u) << c.name;
+    EXPECT_EQ(ui_.balloons[0].box, EditBox::kUpload);
+    EXPECT_EQ(ui_.balloons[0].title, "Μη έγκυρο όνομα");
+    EXPECT_EQ(ui_.balloons[0].text, c.text) << c.name;
+    EXPECT_EQ(ui_.balloons[0].icon, BalloonIcon::kError);
+  }
+  EXPECT_TRUE(ui_.exists_requests.empty()) << "no refused name is matched against the rows";
+  EXPECT_TRUE(ui_.messages.empty());
+  ExpectNothingSent();
+  EXPECT_FALSE(Closed());
+  EXPECT_TRUE(View().window_enabled);
+  EXPECT_FALSE(session_->TransferActive());
+}
+
+TEST_F(TransferTest, CancelWhileTheLastChunkIsQueuedKeepsTheWindowBusyUntilUploadOk) {
+  // One chunk holds the whole file and is far larger than the socket buffers,
+  // so it is still queued when Cancel is pressed.
+  constexpr std::int64_t kSize = 32 * 1024 * 1024;
+  SessionConfig config = session_->Config();
+  config.chunk_size = static_cast<std::int32_t>(kSize);
+  Configure(config);
+  LogIn("a.bin|10|20260306090559", "LOGINOK|0|1000000000|False|False");
+  const std::string local = Write("big.bin", std::string(kSize, 'q'));
+  session_->UploadFile(local);
+  ExpectFrame("UPLOAD|1|33554432|\\big.bin|" + support::LastWriteStamp(local).value());
+  peer_->SendFrame("DO UPLOAD");
+  ASSERT_TRUE(Until([&] { return !peer_->received.empty(); }));
+  ASSERT_TRUE(session_->Progress().visible) << "the last chunk should still be on its way";
+
+  session_->cmdCancel_Click();
+  EXPECT_FALSE(session_->Progress().visible);
+  EXPECT_FALSE(View().window_enabled) << "UPLOADOK is still awaited";
+  EXPECT_TRUE(session_->TransferActive());
+
+  // Nothing else can start meanwhile.
+  session_->UploadFile(Write("second.txt", "abc"));
+  Select("a.bin");
+  session_->DownloadFile((dir_ / "a.bin").string());
+  EXPECT_TRUE(ui_.exists_requests.empty());
+  ASSERT_TRUE(Until([&] { return static_cast<std::int64_t>(peer_->received.size()) >= kSize; }));
+  Settle();
+  EXPECT_EQ(static_cast<std::int64_t>(peer_->received.size()), kSize)
+      << "no second request went out after the data";
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "a.bin"));
+
+  peer_->SendFrame("UPLOADOK");
+  ASSERT_TRUE(WaitIdle());
+  EXPECT_EQ(View().rows.back().name, "big.bin");
+  EXPECT_EQ(session_->UsedBytes(), kSize);
+  EXPECT_EQ(peer_->connections, 1) << "a cancel after the last byte drops nothing";
+  EXPECT_FALSE(Closed());
+}
+
+// ---- What the dialogs are given ----
+
+TEST_F(TransferTest, FileDialogsGetTheirFiltersAndTheExistsDialogItsTarget) {
+  LogIn("report.pdf|10|20260306090559\r\nsetup.exe|3|20260306090559");
+  ui_.open_file = std::nullopt;
+  session_->dcbBrowse_Click();
+  ASSERT_EQ(ui_.file_requests.size(), 1u);
+  EXPECT_EQ(ui_.file_requests[0].title, "Επιλογή αρχείου");
+  EXPECT_TRUE(ui_.file_requests[0].must_exist);
+  EXPECT_EQ(ui_.file_requests[0].filters, (std::vector<FileFilter>{{"Όλα τα αρχεία", "*.*"}}));
+
+  ui_.save_file = Write("report.pdf", "0123");
+  ui_.exists_answers.push_back(ExistsAnswer::kCancel);
+  Select("report.pdf");
+  session_->dcbDownload_Click();
+  ASSERT_EQ(ui_.file_requests.size(), 2u);
+  const FileDialogRequest& save = ui_.file_requests[1];
+  EXPECT_EQ(save.initial_name, "report.pdf");
+  EXPECT_EQ(save.filters, (std::vector<FileFilter>{{"*.pdf", "*.pdf"}, {"Όλα τα αρχεία", "*.*"}}));
+  EXPECT_FALSE(save.confirm_overwrite);
+  ASSERT_EQ(ui_.exists_requests.size(), 1u);
+  EXPECT_EQ(ui_.exists_requests[0].file_name, "\\report.pdf");
+  EXPECT_EQ(ui_.exists_requests[0].icon_key, "I.pdf");
+  EXPECT_FALSE(ui_.exists_requests[0].upload);
+  EXPECT_EQ(ui_.exists_requests[0].caption, "Επιβεβαίωση");
+
+  const std::string program = Write("setup.exe", "0123456");
+  session_->UploadFile(program);
+  ASSERT_EQ(ui_.exists_requests.size(), 2u);
+  EXPECT_EQ(ui_.exists_requests[1].file_name, program);
+  EXPECT_EQ(ui_.exists_requests[1].icon_key, "program");
+  EXPECT_TRUE(ui_.exists_requests[1].upload);
+  ExpectNothingSent();
+}
+
+// ---- A reset while a dialog is open ----
+
+TEST_F(TransferTest, ResetClosesTheDialogsBeforeTheProgressWindow) {
+  LogIn("a.bin|10|20260306090559");
+  Select("a.bin");
+  session_->DownloadFile((dir_ / "a.bin").string());
   ExpectFrame("DOWNLOAD|1|\\a.bin|False");
-  ASSERT_TRUE(Until([&] { return !session_->Progress().speed_text.empty(); }));
-  EXPECT_EQ(session_->Progress().speed_text, "Ταχύτητα: 0 bytes/s");
-  EXPECT_EQ(session_->Progress().time_text, "Εκτιμώμενος χρόνος: Άγνωστο");
+  ASSERT_TRUE(session_->Progress().visible);
+  ui_.calls.clear();
+  peer_->Close();
+  ASSERT_TRUE(WaitClosed());
+  ASSERT_EQ(ui_.calls.size(), 2u);
+  EXPECT_EQ(ui_.calls[0], "CloseDialogs");
+  EXPECT_EQ(ui_.calls[1], "SetTaskbarProgress(-1)");
+  EXPECT_FALSE(session_->Progress().visible);
 }
 
 }  // namespace
