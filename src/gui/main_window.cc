@@ -21,6 +21,7 @@
 
 #include "gui/art_images.h"
 #include "gui/file_list_model.h"
+#include "gui/label_tip_delegate.h"
 #include "gui/progress_window.h"
 #include "gui/widget_helpers.h"
 #include "hyperlink/hyperlink.h"
@@ -125,6 +126,7 @@ void MainWindow::CreateControls() {
   lvFiles_->setSelectionMode(QAbstractItemView::SingleSelection);
   lvFiles_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   lvFiles_->setTextElideMode(Qt::ElideRight);
+  lvFiles_->setItemDelegate(new LabelTipDelegate(lvFiles_));
   lvFiles_->setSortingEnabled(false);  // server order
   lvFiles_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   lvFiles_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

@@ -5,12 +5,14 @@
 #include <QCheckBox>
 #include <QDropEvent>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStyle>
+#include <QToolTip>
 #include <QTreeView>
 #include <QUrl>
 
@@ -86,6 +88,21 @@ TEST_F(MainWindowTest, NameColumnFillsTheListWithoutAHorizontalScrollBar) {
     })) << size.width()
         << "x" << size.height();
     EXPECT_FALSE(List()->horizontalScrollBar()->isVisible());
+  }
+  // A name the column cuts off shows itself whole as a tooltip; one that fits shows none.
+  const std::string name = "Καλωσόρισμα.txt";
+  const QModelIndex index = List()->model()->index(RowNamed(name), 0);
+  for (const auto& [width, cut] : {std::pair{400, false}, std::pair{60, true}}) {
+    List()->setColumnWidth(0, width);
+    List()->scrollTo(index);
+    ASSERT_TRUE(Until([&] { return List()->visualRect(index).width() == width; }));
+    const QPoint at = List()->visualRect(index).center();
+    QToolTip::hideText();
+    QHelpEvent help(QEvent::ToolTip, at, List()->viewport()->mapToGlobal(at));
+    QCoreApplication::sendEvent(List()->viewport(), &help);
+    EXPECT_EQ(QToolTip::isVisible() ? QToolTip::text() : QString(),
+              cut ? QString::fromStdString(name) : QString())
+        << width;
   }
 }
 
