@@ -1,11 +1,11 @@
-// One running copy per user session: the lock, the notification of the
-// first instance, and starts after a killed one.
+// The program's start: its command line, and one running copy per user
+// session (the lock and the notification of the first instance; a start
+// after a killed one is run by the desktop program's start-up tests).
 #include "app/app_instance.h"
+#include "app/command_line_parameters.h"
 
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -112,47 +112,6 @@ TEST_F(AppInstanceTest, NotifyReachesTheFirstWithTheActivationToken) {
   EXPECT_EQ(recorder.tokens, (std::vector<std::string>{"token-123", ""}));
 }
 
-TEST_F(AppInstanceTest, AKilledInstanceLeavesNothingThatStopsTheNextStart) {
-  int ready[2];
-  ASSERT_EQ(::pipe(ready), 0);
-  const pid_t child = ::fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    net::PollEventLoop loop;
-    Recorder recorder;
-    auto first = Instance();
-    if (first->AlreadyRunning()) ::_exit(3);
-    first->Listen(loop, &recorder);
-    if (::write(ready[1], "1", 1) != 1) ::_exit(4);
-    loop.Run();
-    ::_exit(0);
-  }
-  char byte = 0;
-  ASSERT_EQ(::read(ready[0], &byte, 1), 1);
-  ::close(ready[0]);
-  ::close(ready[1]);
-  EXPECT_TRUE(Instance()->AlreadyRunning()) << "the child holds the lock";
-  ASSERT_EQ(::kill(child, SIGKILL), 0);
-  int status = 0;
-  ASSERT_EQ(::waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFSIGNALED(status));
-
-  // The lock file and the socket file are still there; neither counts.
-  net::PollEventLoop loop;
-  Recorder recorder;
-  auto next = Instance();
-  EXPECT_TRUE(fs::exists(next->SocketPath()));
-  EXPECT_FALSE(next->AlreadyRunning());
-  next->Listen(loop, &recorder);
-  bool answered = false;
-  WhileServing(loop, [&] {
-    auto start = Instance();
-    answered = start->AlreadyRunning() && start->Notify(true);
-  });
-  EXPECT_TRUE(answered);
-  EXPECT_EQ(recorder.tokens.size(), 1u);
-}
-
 TEST_F(AppInstanceTest, ListenerNotifiesOrListensAsTheCheckFinds) {
   net::PollEventLoop loop;
   std::vector<std::string> notified;
@@ -167,6 +126,49 @@ TEST_F(AppInstanceTest, ListenerNotifiesOrListensAsTheCheckFinds) {
   EXPECT_TRUE(second_found_it);
   // The second start's notification has been delivered once the check returned.
   EXPECT_EQ(notified.size(), 1u);
+}
+
+/// The parameters as written, joined with "|".
+std::string Params(const CommandLineParameters& cl) {
+  std::string out;
+  for (int i = 0; i < cl.Count(); ++i) out += (i > 0 ? "|" : "") + cl.GetRawParam(i);
+  return out;
+}
+
+TEST(CommandLineSplitting, BlanksSeparateAndQuotedRunsStayWhole) {
+  const struct {
+    const char* line;
+    const char* params;
+  } cases[] = {
+      {"  /a \t  b=1   \"c d\"  ", "/a|b=1|\"c d\""},  // quotes kept, blank inside kept
+      {"/path=\"C:\\My Files\\x\" /nolog", "/path=\"C:\\My Files\\x\"|/nolog"},
+      {"   ", ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Params(CommandLineParameters(c.line)), c.params) << c.line;
+  CommandLineParameters cl("  /a \t  b=1   \"c d\"  ");
+  EXPECT_EQ(cl.GetFullCommandLineParamsString(), "/a \t  b=1   \"c d\"");
+  test_common::ExpectError(9, [&] { cl.GetRawParam(3); });
+  test_common::ExpectError(9, [&] { cl.GetRawParam(-1); });
+  const char* argv[] = {"prog", "/nolog", "a b", "c"};
+  EXPECT_EQ(Params(CommandLineParameters::FromArgv(4, argv)), "/nolog|\"a b\"|c");
+}
+
+TEST(CommandLineOptions, NamesMatchUpToTheFirstEqualsInAnyLetterCase) {
+  EXPECT_TRUE(CommandLineParameters("x /NoLog=yes").ParamExists("/nolog"));
+  EXPECT_FALSE(CommandLineParameters("   ").ParamExists(""));
+  CommandLineParameters cl("/NoLog");
+  cl.SetCaseSensitive(true);
+  EXPECT_FALSE(cl.ParamExists("/nolog"));
+  EXPECT_TRUE(cl.ParamExists("/NoLog"));
+}
+
+TEST(CommandLineOptions, ParamCheckTakesTheFirstMatchAndTextAfterTheFirstEquals) {
+  CommandLineParameters cl("/a=1=2 /a=3 /b /c=\"\" /path=\"C:\\My Files\\x\"");
+  EXPECT_EQ(cl.ParamCheck("/A", "d"), "1=2");
+  EXPECT_EQ(cl.ParamCheck("/b", "d"), "d");  // bare switch has no value
+  EXPECT_EQ(cl.ParamCheck("/c", "d"), "");   // explicit empty value
+  EXPECT_EQ(cl.ParamCheck("/z", "d"), "d");
+  EXPECT_EQ(cl.ParamCheck("/path", ""), "C:\\My Files\\x");
 }
 
 }  // namespace

@@ -1,11 +1,10 @@
-#include "app/crash_report.h"
-
+// The program log and the crash report: the log's lines, files and time stamps, the names and
+// messages of crashes, and real crashes in a fresh copy of this binary that log and report.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/mman.h>
 #include <ucontext.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <cinttypes>
 #include <cstdio>
@@ -20,12 +19,18 @@
 #include <thread>
 #include <tuple>
 
+#include "app/crash_report.h"
 #include "app/log_file.h"
+#include "app/logger.h"
 #include "app/scoped_env.h"
+#include "common/expect_error.h"
 #include "common/process.h"
 
 namespace app {
 namespace {
+
+namespace fs = std::filesystem;
+using test_common::ReadFile;
 
 // ---------------------------------------------------------------------------
 // The crashing side. The crash cases run in a fresh copy of this binary
@@ -272,14 +277,11 @@ TEST(LocalTimeAtTest, KnownInstants) {
     std::int32_t offset;
     const char* stamp;
   } cases[] = {
-      {0, 0, "1/1/1970 0:00:00"},
       {1709640429, 7200, "5/3/2024 14:07:09"},  // Athens in winter
       {1709251199, 1, "1/3/2024 0:00:00"},      // the second after a leap day
-      {951825600, 0, "29/2/2000 12:00:00"},     // a century that leaps
       // Outside the span the next test walks: a century that does not leap.
       {4107538800, 3600, "1/3/2100 0:00:00"},
       {-2203891200, -1, "28/2/1900 23:59:59"},
-      {1704070800, -7200, "31/12/2023 23:00:00"},  // back over the new year
       {-1, 0, "31/12/1969 23:59:59"},
   };
   for (const auto& c : cases) {
@@ -337,10 +339,9 @@ class CrashCase {
  public:
   CrashCase() {
     test_common::WriteFile(Path("program.log"), "");
-    test_common::WriteFile(Path("report.sh"),
-                           "#!/bin/sh\n{ printf '%s' \"$#\"; for a in \"$@\"; do printf ' <%s>' "
-                           "\"$a\"; done; printf '\\n'; } >> \"$0.calls\"\n");
-    std::filesystem::permissions(Path("report.sh"), std::filesystem::perms::owner_all);
+    test_common::WriteProgram(Path("report.sh"),
+                              "#!/bin/sh\n{ printf '%s' \"$#\"; for a in \"$@\"; do printf ' <%s>' "
+                              "\"$a\"; done; printf '\\n'; } >> \"$0.calls\"\n");
   }
   std::string Path(const std::string& name) const { return (dir_.Path() / name).string(); }
 
@@ -461,6 +462,122 @@ TEST(CrashInChildTest, WithoutALogOrWithoutAReporterTheOtherStillTellsAndTheSign
   EXPECT_TRUE(no_reporter.Log().ends_with(" attempted to write data at address 0x0\r\n"))
       << no_reporter.Log();
   EXPECT_EQ(no_reporter.ReporterCalls(), "");
+}
+
+const LocalTime kFiveMarch{2024, 3, 5, 14, 7, 9, 42};
+
+class LogTest : public ::testing::Test {
+ protected:
+  /// Opens `path` to append to it, or without one the test's log, emptied.
+  std::unique_ptr<LogFile> OpenLog(const std::string& path = {}) {
+    auto log = std::make_unique<LogFile>([this] { return now_; });
+    log->OpenLogFile(path.empty() ? path_ : path, path.empty());
+    return log;
+  }
+  std::string Written() const { return ReadFile(path_); }
+
+  test_common::TempDir dir_;
+  const std::string path_ = (dir_.Path() / "test.log").string();
+  LocalTime now_ = kFiveMarch;
+};
+
+TEST_F(LogTest, DefaultLineHasBracketedStampTwoSpacesAndCrLfInCodePage1253) {
+  auto log = OpenLog();
+  log->AppendLog("Κλείσιμο εφαρμογής.\r\nΤέλος");  // one stamp for both lines
+  log->AppendLog("plain", false);
+  EXPECT_EQ(Written(),
+            "[5/3/2024 14:07:09]  \xCA\xEB\xE5\xDF\xF3\xE9\xEC\xEF \xE5\xF6\xE1\xF1\xEC\xEF\xE3\xDE"
+            "\xF2.\r\n\xD4\xDD\xEB\xEF\xF2\r\nplain\r\n");
+}
+
+TEST_F(LogTest, MillisecondsAndCustomSurroundings) {
+  auto log = OpenLog();
+  log->SetShowMilliseconds(true);
+  log->SetStringBeforeDateTime("<");
+  log->SetStringAfterDateTime(">");
+  log->SetSpacesAfterDateTime(1);
+  log->SetDateTimeFormat("dd/mm/yy hh:nn:ss");
+  now_.hour = 4;
+  log->AppendLog("x");
+  EXPECT_EQ(Written(), "<05/03/24 04:07:09.042> x\r\n");
+  EXPECT_EQ(FormatLogTime("[d] at x", kFiveMarch), "[5] at x") << "other letters are text";
+}
+
+TEST_F(LogTest, OverwriteEmptiesAppendKeepsAndNothingIsWrittenBeforeOpening) {
+  LogFile closed([this] { return now_; });
+  closed.AppendLog("lost");
+  EXPECT_EQ(closed.Size(), 0);
+  EXPECT_FALSE(fs::exists(path_));
+  test_common::WriteFile(path_, "old run\r\n");
+  auto log = OpenLog();
+  EXPECT_TRUE(log->NewFile());
+  log->AppendLog("new", false);
+  log->OpenLogFile(path_ + ".other", true);  // already open: nothing changes
+  EXPECT_EQ(log->CurrentFile(), path_);
+  log->CloseLogFile();
+  auto again = OpenLog(path_);
+  again->AppendLog("more", false);
+  EXPECT_EQ(again->Size(), 11);
+  EXPECT_FALSE(again->NewFile());
+  EXPECT_EQ(Written(), "new\r\nmore\r\n");
+}
+
+TEST_F(LogTest, WriteErrorsReachTheCallerButALoggerLosesOnlyTheLine) {
+  test_common::ExpectError(8612, [&] { OpenLog("/dev/full")->AppendLog("x"); });
+  Logger logger(OpenLog("/dev/full"));
+  bool shown = false;
+  logger.SetErrorBox([&](const std::string&) { shown = true; });
+  EXPECT_NO_THROW(logger.WriteLog("x"));
+  EXPECT_NO_THROW(logger.ShowError("m", "s"));
+  EXPECT_TRUE(shown);
+}
+
+TEST_F(LogTest, DebugLinesNeedTheirLevel) {
+  Logger logger(OpenLog());
+  logger.WriteLog("hidden", "frmPF_Load", 2);
+  logger.SetDebugLevel(2);
+  logger.WriteLog("shown", "frmPF_Load", 2);
+  logger.WriteLog("level one", "smClient_DataArrival", 1);
+  logger.SetDebugLevel(0);
+  logger.WriteLog("plain line");
+  EXPECT_EQ(Written(),
+            "[5/3/2024 14:07:09]  DEBUG: frmPF_Load->shown\r\n"
+            "[5/3/2024 14:07:09]  DEBUG: smClient_DataArrival->level one\r\n"
+            "[5/3/2024 14:07:09]  plain line\r\n");
+}
+
+TEST_F(LogTest, ShowErrorLogsAndShowsTheSameTextAlsoWithLoggingOff) {
+  for (const bool logging : {true, false}) {
+    Logger logger = logging ? Logger(OpenLog()) : Logger();
+    std::string shown;
+    logger.SetErrorBox([&](const std::string& text) { shown = text; });
+    logger.ShowError("Access is denied.", "File:OpenFile");
+    logger.WriteLog("x");
+    EXPECT_EQ(shown, "[File:OpenFile] Σφάλμα: Access is denied.");
+  }
+  EXPECT_EQ(Written(),
+            "[5/3/2024 14:07:09]  [File:OpenFile] \xD3\xF6\xDC\xEB\xEC\xE1: Access is denied.\r\n"
+            "[5/3/2024 14:07:09]  x\r\n")
+      << "nothing more after logging was turned off";
+}
+
+TEST_F(LogTest, ProgramLogIsNamedAfterTheStartInTheProgramFolderOrElseTheStateDirectory) {
+  const auto file = [](std::unique_ptr<LogFile> log) {
+    return log ? log->CurrentFile() : std::string("no log");
+  };
+  EXPECT_EQ(file(OpenProgramLog(dir_.Path().string(), kFiveMarch)),
+            (dir_.Path() / "20240305140709.log").string());
+  EXPECT_TRUE(fs::exists(dir_.Path() / "20240305140709.log"));
+  const std::string state = (dir_.Path() / "state").string();
+  ScopedEnv state_home("XDG_STATE_HOME", state.c_str());
+  const std::string nowhere = (dir_.Path() / "no" / "such" / "folder").string();
+  EXPECT_EQ(file(OpenProgramLog(nowhere, kFiveMarch)), state + "/vaultline/20240305140709.log");
+  // No place at all: the program runs on without a file.
+  fs::remove_all(state);
+  test_common::WriteFile(state, "a file, not a directory");
+  EXPECT_EQ(file(OpenProgramLog(nowhere, kFiveMarch)), "no log");
+  Logger logger(nullptr);
+  EXPECT_NO_THROW(logger.WriteLog("x"));
 }
 
 }  // namespace

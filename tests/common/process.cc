@@ -185,6 +185,11 @@ void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
   out << bytes;
 }
 
+void WriteProgram(const std::filesystem::path& path, const std::string& script) {
+  WriteFile(path, script);
+  std::filesystem::permissions(path, std::filesystem::perms::owner_all);
+}
+
 std::string RandomBytes(std::size_t size, unsigned seed) {
   std::mt19937 random(seed);
   std::string out(size, '\0');

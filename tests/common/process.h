@@ -62,6 +62,8 @@ int UnusedPort();
 /// The bytes of a file ("" when it cannot be read).
 std::string ReadFile(const std::filesystem::path& path);
 void WriteFile(const std::filesystem::path& path, const std::string& bytes);
+/// Writes `script` to `path` as a program only its owner may run.
+void WriteProgram(const std::filesystem::path& path, const std::string& script);
 /// `size` pseudo-random bytes from `seed`.
 std::string RandomBytes(std::size_t size, unsigned seed);
 

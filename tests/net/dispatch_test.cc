@@ -1,10 +1,13 @@
-#include "net/dispatch.h"
+// The socket service: its lifetime, host lookups, owners that destroy their socket object
+// inside one of its events, and thousands of cycles that leak nothing.
+#include <fcntl.h>
 
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "net/dispatch.h"
 #include "net/host_resolver.h"
 #include "net/socket_errors.h"
 #include "net/socket_master.h"
@@ -74,13 +77,8 @@ TEST_F(ServiceTest, LivesFromTheFirstObjectToTheLastWithANotifierWhileASocketIsO
   EXPECT_FALSE(dispatch::IsServiceStarted());
 
   SetEventLoop(nullptr);
-  try {
-    SocketMaster s;
-    ADD_FAILURE() << "created without a loop";
-  } catch (const support::Error& e) {
-    EXPECT_EQ(e.Number(), 10093);
-    EXPECT_EQ(e.Source(), "modSocketMaster.InitiateProcesses");
-  }
+  EXPECT_EQ(testing::ExpectError(10093, [] { SocketMaster s; }),
+            "modSocketMaster.InitiateProcesses");
   EXPECT_EQ(dispatch::LiveObjectCount(), 0);
   SetEventLoop(&loop_);
 }
@@ -186,6 +184,116 @@ TEST_F(RealResolverTest, CloseDuringALookupLeavesNothingBehind) {
   }
   Settle(std::chrono::milliseconds(100));
   EXPECT_EQ(loop_.WatchCount(), 0u);
+}
+
+/// Owners that destroy their socket object from inside one of its events.
+class DestroyInsideEventTest : public LoopTest {};
+
+TEST_F(DestroyInsideEventTest, InsideConnect) {
+  RawSocket listener = RawSocket::Listen();
+  auto s = std::make_unique<SocketMaster>();
+  s->OnConnect = [&] { s.reset(); };
+  s->Connect("127.0.0.1", listener.Port());
+  ASSERT_TRUE(Until([&] { return s == nullptr; }));
+  Settle();
+}
+
+TEST_F(DestroyInsideEventTest, InsideDataArrivalOrCloseSckOrLaterFromAPostedCall) {
+  enum How { kInData, kInClose, kPostedFromClose };
+  for (How how : {kInData, kInClose, kPostedFromClose}) {
+    SCOPED_TRACE(how);
+    RawSocket listener = RawSocket::Listen();
+    RawSocket peer;
+    auto s = ConnectTo(listener, peer);
+    auto destroy = [&] { s.reset(); };
+    if (how == kInData) s->OnDataArrival = [&](std::int64_t) { destroy(); };  // a close behind
+    if (how == kInClose) s->OnCloseSck = destroy;
+    if (how == kPostedFromClose) s->OnCloseSck = [&] { loop_.Post(destroy); };
+    peer.Send("bye");
+    peer.Close();
+    ASSERT_TRUE(Until([&] { return s == nullptr; }));
+    Settle();
+  }
+}
+
+TEST_F(DestroyInsideEventTest, InsideErrorWithTheTableTextStillShownTitledWithTheSource) {
+  auto s = std::make_unique<SocketMaster>();
+  s->OnError = [&](SocketErrorEvent& e) {
+    e.description = "changed by the handler";
+    e.cancel_display = false;  // the display still happens after the object is gone
+    s.reset();
+  };
+  std::vector<std::string> shown;
+  SetErrorDisplayHook([&](const std::string& text, const std::string& title) {
+    shown.push_back(title + ": " + text);
+  });
+  s->Connect("127.0.0.1", testing::UnusedPort());
+  ASSERT_TRUE(Until([&] { return s == nullptr; }));
+  EXPECT_EQ(shown, (std::vector<std::string>{"SocketMaster.PostSocket: Connection refused."}));
+}
+
+TEST_F(DestroyInsideEventTest, InsideSendProgressAndSendComplete) {
+  RawSocket listener = RawSocket::Listen();
+  RawSocket peer;
+  auto s = ConnectTo(listener, peer);
+  s->OnSendProgress = [&](std::int64_t, std::int64_t) { s.reset(); };
+  s->SendData(std::string(8 << 20, 'x'));  // the pump must stop touching the dead object
+  EXPECT_EQ(s, nullptr);
+  auto t = ConnectTo(listener, peer);
+  t->OnSendComplete = [&] { t.reset(); };
+  t->SendData("small");
+  EXPECT_EQ(t, nullptr);
+}
+
+TEST_F(DestroyInsideEventTest, ListenerDestroyedInsideConnectionRequestStillClosesTheOffer) {
+  auto server = std::make_unique<SocketMaster>();
+  server->OnConnectionRequest = [&](std::int32_t) { server.reset(); };
+  RawSocket client = RawSocket::Connect(ListenOnLoopback(*server));
+  ASSERT_TRUE(Until([&] { return server == nullptr; }));
+  EXPECT_EQ(client.Receive(1), "");
+  EXPECT_EQ(dispatch::AcceptCount(), 0u);
+}
+
+// LoopTest fails these if a descriptor is left open.
+TEST_F(ServiceTest, ThousandsOfConnectCloseCyclesLeakNoDescriptors) {
+  SocketMaster server;
+  const int port = ListenOnLoopback(server);
+  std::unique_ptr<SocketMaster> accepted;
+  server.OnConnectionRequest = [&](std::int32_t id) {
+    accepted = std::make_unique<SocketMaster>();
+    accepted->Accept(id);
+  };
+  SocketMaster client;
+  for (int i = 0; i < 2000; ++i) {
+    bool connected = false;
+    client.OnConnect = [&] { connected = true; };
+    client.Connect("127.0.0.1", port);
+    ASSERT_TRUE(Until([&] { return connected && accepted != nullptr; })) << "cycle " << i;
+    if (i % 2 == 0) {
+      client.CloseSck();
+      ASSERT_TRUE(Until([&] { return accepted->State() == SocketState::kClosing; }));
+    }
+    accepted.reset();
+    client.CloseSck();
+  }
+  Settle();
+  EXPECT_EQ(loop_.WatchCount(), 1u) << "only the listener is watched";
+  server.CloseSck();
+}
+
+TEST_F(ServiceTest, CloseWhileConnectingOrFailedLeaksNothing) {
+  RawSocket listener = RawSocket::Listen(/*backlog=*/128);
+  ASSERT_EQ(fcntl(listener.fd(), F_SETFL, O_NONBLOCK), 0);  // draining must never wait
+  for (int i = 0; i < 1000; ++i) {
+    SocketMaster s;
+    s.Connect("127.0.0.1", i % 2 ? listener.Port() : testing::UnusedPort());
+    if (i % 3 == 0) Settle(std::chrono::milliseconds(0));
+    s.CloseSck();
+    RawSocket drain(accept4(listener.fd(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
+  }
+  Settle();
+  EXPECT_EQ(loop_.WatchCount(), 0u);
+  EXPECT_FALSE(dispatch::HasNotifier());
 }
 
 }  // namespace

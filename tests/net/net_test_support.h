@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -29,6 +30,8 @@ namespace net::testing {
 
 /// Every wait in these tests ends after this long at the latest.
 inline constexpr std::chrono::milliseconds kPatience{5000};
+
+class RawSocket;
 
 /// A loop named to the socket layer for the duration of a test; checks that every
 /// socket object is gone, the service stopped and no descriptor left open at the end.
@@ -56,6 +59,16 @@ class LoopTest : public ::testing::Test {
     const bool ok = loop_.RunUntil(done, limit);
     EXPECT_TRUE(ok) << "timed out waiting for an event";
     return ok;
+  }
+  /// A socket object connected to `listener`; `peer` gets the accepted other end.
+  std::unique_ptr<SocketMaster> ConnectTo(RawSocket& listener, RawSocket& peer);
+  /// Makes `s` listen on 127.0.0.1, on a port the system picks; answers the port.
+  static int ListenOnLoopback(SocketMaster& s) {
+    s.SetLocalIP("127.0.0.1");
+    s.Listen();
+    EXPECT_EQ(s.State(), SocketState::kListening);
+    EXPECT_NE(s.LocalPort(), 0);
+    return s.LocalPort();
   }
   /// Runs the loop for a while (to show that nothing more happens).
   void Settle(std::chrono::milliseconds span = std::chrono::milliseconds(50)) {
@@ -156,6 +169,15 @@ class RawSocket {
 
   int fd_ = -1;
 };
+
+inline std::unique_ptr<SocketMaster> LoopTest::ConnectTo(RawSocket& listener, RawSocket& peer) {
+  auto s = std::make_unique<SocketMaster>();
+  s->Connect("127.0.0.1", listener.Port());
+  peer = listener.Accept();
+  EXPECT_TRUE(peer.valid());
+  EXPECT_TRUE(Until([&] { return s->State() == SocketState::kConnected; }));
+  return s;
+}
 
 /// Records every event of a socket, in order.
 struct Recorder {

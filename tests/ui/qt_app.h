@@ -31,6 +31,15 @@ inline bool SendMouse(QWidget* widget, QEvent::Type type, QPointF at,
   return QCoreApplication::sendEvent(widget, &event);
 }
 
+/// A widget that counts the mouse presses that reach it.
+struct PressCounter : QWidget {
+  int presses = 0;
+  void mousePressEvent(QMouseEvent* event) override {
+    ++presses;
+    event->accept();
+  }
+};
+
 inline bool SendLeave(QWidget* widget) {
   QEvent event(QEvent::Leave);
   return QCoreApplication::sendEvent(widget, &event);

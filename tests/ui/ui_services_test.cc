@@ -25,10 +25,12 @@
 #include <QTranslator>
 #include <QTreeView>
 #include <QVariantMap>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <vector>
 
+#include "common/process.h"
 #include "ui/completion_sound.h"
 #include "ui/qt_app.h"
 #include "ui/taskbar_progress.h"
@@ -278,68 +280,46 @@ TEST_F(TaskbarProgressTest, SendsTheFractionForTheDesktopFileOnlyWhenTheShownFra
   EXPECT_EQ(sent, kSent);
 }
 
-TEST(TaskbarProgressWithoutBusTest, KeepsTheNumbersAndSendsNothing) {
+TEST(TaskbarProgressWithoutBusTest, IsUnavailableAndStillKeepsTheNumbers) {
   qt_test::App();
   TaskbarProgress progress(QStringLiteral("vaultline"),
                            QDBusConnection::connectToPeer("unix:path=/nonexistent", "no_bus"));
   EXPECT_FALSE(progress.Available());
   progress.SetValue(150);
-  progress.SetMaximum(50);
-  EXPECT_EQ(progress.Value(), 50);
-  EXPECT_EQ(progress.Maximum(), 50);
-  progress.Clear();
-  EXPECT_EQ(progress.Value(), 0);
+  EXPECT_EQ(progress.Value(), 150);
 }
 
 // ---------------------------------------------------------------------------
 // Completion sound
 
-/// A fake player in a folder of the test's own that writes its arguments, one a line,
-/// to a file beside it.
-class CompletionSoundTest : public ::testing::Test {
- protected:
-  qt_test::UsesApp app_;
-  void SetUp() override { saved_path_ = qgetenv("PATH"); }
-  void TearDown() override { qputenv("PATH", saved_path_); }
-
-  QString ArgsFile() const { return bin_.filePath(QStringLiteral("player.args")); }
-  void WritePlayer(QFile::Permissions permissions) {
-    QFile player(bin_.filePath(QLatin1String(CompletionSound::kPlayer)));
-    ASSERT_TRUE(player.open(QIODevice::WriteOnly));
-    // Written under another name and moved, so the file is whole once it exists.
-    const QByteArray args = '"' + ArgsFile().toUtf8();
-    player.write("#!/bin/sh\nprintf '%s\\n' \"$@\" > " + args + ".part\" && mv " + args +
-                 ".part\" " + args + "\"\n");
-    player.close();
-    ASSERT_TRUE(player.setPermissions(permissions));
+/// A fake player that writes its arguments, one a line, to player.args beside it (written
+/// under another name and moved, so the file is whole once it exists).
+TEST(CompletionSoundTest, PlaysTheInformationSoundWithThePlayerOnPathAndNothingWithout) {
+  qt_test::App();
+  test_common::TempDir bin;
+  const std::filesystem::path player = bin.Path() / CompletionSound::kPlayer;
+  test_common::WriteProgram(
+      player, "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$0.part\" && mv \"$0.part\" \"$0.args\"\n");
+  const QString args = QString::fromStdString(player.string() + ".args");
+  const QByteArray saved_path = qgetenv("PATH");
+  // Without: only an empty folder, so a player installed on this machine does not count.
+  // With: our folder first, then the system's (for sh and mv).
+  for (const bool on_path : {false, true}) {
+    SCOPED_TRACE(on_path ? "on PATH" : "not on PATH");
+    test_common::TempDir empty;
+    qputenv("PATH", on_path ? QByteArray::fromStdString(bin.Path().string()) + ':' + saved_path
+                            : QByteArray::fromStdString(empty.Path().string()));
+    CompletionSound sound;
+    qputenv("PATH", saved_path);
+    EXPECT_EQ(sound.Available(), on_path);
+    sound.Play();  // without a player: plays nothing, and returns
+    if (on_path) {
+      ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(args); }));
+      EXPECT_EQ(test_common::ReadFile(args.toStdString()), "-i\ndialog-information\n");
+    } else {
+      EXPECT_FALSE(QFile::exists(args));
+    }
   }
-
-  QTemporaryDir bin_;
-  QByteArray saved_path_;
-};
-
-TEST_F(CompletionSoundTest, PlaysTheInformationSoundWithThePlayerOnPath) {
-  WritePlayer(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-  // Our folder first, then the system's (for sh and mv).
-  qputenv("PATH", bin_.path().toLocal8Bit() + ':' + saved_path_);
-  CompletionSound sound;
-  ASSERT_TRUE(sound.Available());
-  sound.Play();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(ArgsFile()); }));
-  QFile args(ArgsFile());
-  ASSERT_TRUE(args.open(QIODevice::ReadOnly));
-  EXPECT_EQ(args.readAll(), QByteArray("-i\ndialog-information\n"));
-}
-
-TEST_F(CompletionSoundTest, IsUnavailableWithoutThePlayerOnPath) {
-  WritePlayer(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-  QTemporaryDir empty;
-  // Only our folder: a player installed on this machine must not count.
-  qputenv("PATH", empty.path().toLocal8Bit());
-  CompletionSound sound;
-  EXPECT_FALSE(sound.Available());
-  sound.Play();  // plays nothing, and returns
-  EXPECT_FALSE(QFile::exists(ArgsFile()));
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCursor>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -17,8 +19,10 @@
 
 #include "ui/balloon_tip.h"
 #include "ui/centered_message.h"
+#include "ui/ctl_tool_tip.h"
 #include "ui/dc_button.h"
 #include "ui/file_type_icons.h"
+#include "ui/hand_pointer.h"
 #include "ui/logo_strip.h"
 #include "ui/qt_app.h"
 
@@ -105,13 +109,7 @@ TEST_F(DcButtonTest, TheMnemonicClicksTheButtonAndEnterIsLeftToTheOwner) {
 
 TEST(LogoStripTest, APressTakesNoFocusAndGoesNoFurther) {
   qt_test::App();
-  struct PressCounter : QWidget {
-    int presses = 0;
-    void mousePressEvent(QMouseEvent* event) override {
-      ++presses;
-      QWidget::mousePressEvent(event);
-    }
-  } window;
+  qt_test::PressCounter window;
   auto* layout = new QVBoxLayout(&window);
   auto* edit = new QLineEdit(&window);
   auto* strip = new LogoStrip(&window);
@@ -392,6 +390,69 @@ TEST(FileTypeIconsTest, EveryKindOfKeyHasAnIconMadeOnceAndAThemeWithoutFileIcons
     EnsureIconTheme();
     EXPECT_EQ(QIcon::themeName(), working);
   }
+}
+
+class HandPointerTest : public ::testing::Test {
+ protected:
+  qt_test::UsesApp app_;
+  void Move() { qt_test::SendMouse(&widget_, QEvent::MouseMove, QPointF(5, 5)); }
+  bool Hand() const { return widget_.cursor().shape() == Qt::PointingHandCursor; }
+
+  QWidget widget_;
+  HandPointer tracker_{&widget_};
+  QSignalSpy enter_{&tracker_, &HandPointer::MouseEnter};
+  QSignalSpy leave_{&tracker_, &HandPointer::MouseLeave};
+};
+
+TEST_F(HandPointerTest, EntersOnTheFirstMoveWhileEnabledAndLeavesOnLeave) {
+  qt_test::SendLeave(&widget_);  // no leave without an enter
+  EXPECT_EQ(leave_.count(), 0);
+  Move();
+  Move();
+  EXPECT_EQ(enter_.count(), 1);
+  EXPECT_TRUE(tracker_.Inside());
+  qt_test::SendLeave(&widget_);
+  EXPECT_EQ(leave_.count(), 1);
+  EXPECT_FALSE(tracker_.Inside());
+  Move();
+  EXPECT_EQ(enter_.count(), 2);
+  qt_test::SendLeave(&widget_);
+  widget_.setEnabled(false);  // a disabled widget is not entered
+  Move();
+  EXPECT_EQ(enter_.count(), 2);
+}
+
+TEST_F(HandPointerTest, ShowsTheHandWhileOnButNeverOverTheWaitCursor) {
+  Move();
+  EXPECT_TRUE(Hand());
+  tracker_.SetUseHand(false);
+  EXPECT_FALSE(Hand());
+  tracker_.SetUseHand(true);
+  EXPECT_TRUE(Hand());
+
+  QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+  Move();
+  EXPECT_FALSE(Hand());
+  EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
+  QGuiApplication::restoreOverrideCursor();
+  Move();
+  EXPECT_TRUE(Hand());
+}
+
+TEST(CtlToolTipTest, IsAttachedAnewAfterAReleaseOfTheLeftRightOrMiddleButton) {
+  qt_test::App();
+  QWidget widget;
+  CtlToolTip tip(&widget);
+  tip.SetText("help");
+  EXPECT_EQ(widget.toolTip(), "help");
+  for (Qt::MouseButton button : {Qt::LeftButton, Qt::RightButton, Qt::MiddleButton}) {
+    widget.setToolTip(QString());
+    qt_test::SendMouse(&widget, QEvent::MouseButtonRelease, QPointF(1, 1), button);
+    EXPECT_EQ(widget.toolTip(), "help") << button;
+  }
+  widget.setToolTip(QString());
+  qt_test::SendMouse(&widget, QEvent::MouseButtonRelease, QPointF(1, 1), Qt::BackButton);
+  EXPECT_EQ(widget.toolTip(), QString());
 }
 
 }  // namespace
