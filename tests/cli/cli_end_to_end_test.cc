@@ -91,7 +91,8 @@ TEST_F(CliEndToEndTest, UsageErrorsExitWithTwoAndNoListenerWithThree) {
   WriteFile(Scratch("pw"), "demo\r\n");
   Exits(0, {"--password-file", Scratch("pw").string(), "ls"}, "wrong");
   Exits(2, {"--password-file", Scratch("none").string(), "ls"});
-  const int port = UnusedPort();
+  const RefusingPort refusing;
+  const int port = refusing.Port();
   ASSERT_GT(port, 0);
   EXPECT_EQ(Raw(3, {"--server", "127.0.0.1:" + std::to_string(port), "--user", "demo", "ls"}).err,
             "Δεν είναι δυνατή η σύνδεση με τον προσωπικό χώρο.\n");

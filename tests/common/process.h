@@ -56,8 +56,22 @@ class TempDir {
   std::filesystem::path path_;
 };
 
-/// A loopback port that had no listener a moment ago (bound, read, closed).
-int UnusedPort();
+/// A loopback port that refuses connections while the object lives: bound
+/// and never listening, so no other socket can take it, not even as the source
+/// port of a connect (a port merely released can come back as one, and a
+/// socket connected to itself never fails).
+class RefusingPort {
+ public:
+  RefusingPort();
+  ~RefusingPort();
+  RefusingPort(const RefusingPort&) = delete;
+  RefusingPort& operator=(const RefusingPort&) = delete;
+  int Port() const { return port_; }
+
+ private:
+  int fd_ = -1;
+  int port_ = -1;
+};
 
 /// The bytes of a file ("" when it cannot be read).
 std::string ReadFile(const std::filesystem::path& path);

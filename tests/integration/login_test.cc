@@ -100,7 +100,8 @@ TEST_F(LoginTest, DirectFetchFindsTheFolderServerAndIsNotRepeated) {
 
 TEST_F(LoginTest, FetchGoesThroughTheProxyWithTheAbsoluteAddress) {
   session::SessionConfig config = FetchConfig();
-  config.parameters_port = test_common::UnusedPort();  // a direct fetch would fail
+  const test_common::RefusingPort refusing;
+  config.parameters_port = refusing.Port();  // a direct fetch would fail
   config.proxy_type = 1;
   config.proxy_server = "127.0.0.1";
   config.proxy_port = server_->HttpPort();

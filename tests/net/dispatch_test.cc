@@ -227,7 +227,8 @@ TEST_F(DestroyInsideEventTest, InsideErrorWithTheTableTextStillShownTitledWithTh
   SetErrorDisplayHook([&](const std::string& text, const std::string& title) {
     shown.push_back(title + ": " + text);
   });
-  s->Connect("127.0.0.1", testing::UnusedPort());
+  const testing::RefusingPort refusing;
+  s->Connect("127.0.0.1", refusing.Port());
   ASSERT_TRUE(Until([&] { return s == nullptr; }));
   EXPECT_EQ(shown, (std::vector<std::string>{"SocketMaster.PostSocket: Connection refused."}));
 }
@@ -284,9 +285,10 @@ TEST_F(ServiceTest, ThousandsOfConnectCloseCyclesLeakNoDescriptors) {
 TEST_F(ServiceTest, CloseWhileConnectingOrFailedLeaksNothing) {
   RawSocket listener = RawSocket::Listen(/*backlog=*/128);
   ASSERT_EQ(fcntl(listener.fd(), F_SETFL, O_NONBLOCK), 0);  // draining must never wait
+  const testing::RefusingPort refusing;
   for (int i = 0; i < 1000; ++i) {
     SocketMaster s;
-    s.Connect("127.0.0.1", i % 2 ? listener.Port() : testing::UnusedPort());
+    s.Connect("127.0.0.1", i % 2 ? listener.Port() : refusing.Port());
     if (i % 3 == 0) Settle(std::chrono::milliseconds(0));
     s.CloseSck();
     RawSocket drain(accept4(listener.fd(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));

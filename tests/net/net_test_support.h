@@ -221,6 +221,6 @@ inline int ConnectNonBlocking(int port) {
 }
 
 using test_common::ExpectError;
-using test_common::UnusedPort;
+using test_common::RefusingPort;
 
 }  // namespace net::testing

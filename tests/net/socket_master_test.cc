@@ -129,8 +129,9 @@ TEST_F(ConnectTest, FailedAttemptIsOneErrorEventWithItsNumberTextAndStep) {
     const char* description;
     const char* source;
   };
+  const testing::RefusingPort refusing;
   const Case cases[] = {
-      {"127.0.0.1", testing::UnusedPort(), 10061, "Connection refused.", "SocketMaster.PostSocket"},
+      {"127.0.0.1", refusing.Port(), 10061, "Connection refused.", "SocketMaster.PostSocket"},
       // The kernel refuses a TCP connect to a multicast group before sending anything.
       {"224.0.0.1", 9, 10051, "Network is unreachable.", "SocketMaster.ConnectToIP"},
   };
@@ -151,8 +152,9 @@ TEST_F(ConnectTest, FailedAttemptIsOneErrorEventWithItsNumberTextAndStep) {
 }
 
 TEST_F(ConnectTest, FailedRefusesStateBoundMembersUntilCloseSckThenConnectsAgain) {
+  const testing::RefusingPort refusing;
   SocketMaster s;
-  s.Connect("127.0.0.1", testing::UnusedPort());
+  s.Connect("127.0.0.1", refusing.Port());
   ASSERT_TRUE(Until([&] { return s.State() == SocketState::kFailed; }));
   const std::pair<const char*, std::function<void()>> refused[] = {
       {"Connect", [&] { s.Connect(); }},

@@ -96,7 +96,8 @@ TEST_F(FetchTest, UnusableAnswersShowTheFailure) {
 }
 
 TEST_F(FetchTest, NothingListeningForTheFetchShowsTheFailure) {
-  Configure(FetchConfig(test_common::UnusedPort()));
+  const test_common::RefusingPort refusing;
+  Configure(FetchConfig(refusing.Port()));
   session_->dcbConnect_Click();
   ExpectFailureShown();
   EXPECT_TRUE(LogStartsWith("[smRedir] Σφάλμα: "));

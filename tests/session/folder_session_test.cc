@@ -495,8 +495,9 @@ TEST_F(FolderSessionTest, SecondClickDisconnectsAndTheNextLogInAsksForItsTime) {
 }
 
 TEST_F(FolderSessionTest, RefusedConnectionShowsTheFailureBox) {
+  const test_common::RefusingPort refusing;
   SessionConfig config = session_->Config();
-  peer_.reset();  // nothing listens on that port now
+  config.server_port = refusing.Port();
   Configure(config);
   session_->dcbConnect_Click();
   ASSERT_TRUE(Until([&] { return !ui_.messages.empty(); }));
