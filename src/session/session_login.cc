@@ -70,15 +70,18 @@ void FolderSession::OnLoginOk(std::string_view arguments) {
 }
 
 void FolderSession::SendListFollowUp() {
-  if (usage_total_wanted_) {
-    SendFrame(EncodeKeyword(keyword::kTotalSize));
-  } else if (reconnect_pending_) {
+  // The log-in time chain goes first: a Refresh or a folder switch made before
+  // the first listing came must not put it off (the total then follows a later
+  // listing), and a listing while the chain runs does not start it again.
+  if (reconnect_pending_) {
     reconnect_pending_ = false;
     login_chain_pending_ = true;
     SendFrame(EncodeLoginTime({login_time_}));
-  } else if (login_time_.empty()) {
+  } else if (login_time_.empty() && !login_chain_pending_) {
     login_chain_pending_ = true;
     SendFrame(EncodeKeyword(keyword::kMyLoginTime));
+  } else if (usage_total_wanted_) {
+    SendFrame(EncodeKeyword(keyword::kTotalSize));
   }
 }
 
