@@ -36,9 +36,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSocketNotifier>
+#include <QTableView>
 #include <QTest>
 #include <QTimer>
-#include <QTreeView>
 
 #include <algorithm>
 #include <chrono>
@@ -265,7 +265,7 @@ class Probe : public QObject {
     Clock::time_point click, first_read, last_read, parsed, rows_built, painted;
   };
 
-  Probe(QTreeView* list, int expected_rows)
+  Probe(QTableView* list, int expected_rows)
       : list_(list), viewport_(list->viewport()), expected_rows_(expected_rows) {
     QAbstractItemModel* model = list->model();
     connect(model, &QAbstractItemModel::modelAboutToBeReset, this, [this] {
@@ -351,7 +351,7 @@ class Probe : public QObject {
     }
   }
 
-  QTreeView* list_;
+  QTableView* list_;
   QWidget* viewport_;
   int expected_rows_;
   bool list_armed_ = false;
@@ -402,7 +402,7 @@ class Window {
   gui::MainWindow& Main() { return *window_; }
   session::FolderSession& Session() { return window_->Session(); }
   Probe& Watch() { return *probe_; }
-  QTreeView* List() const { return window_->findChild<QTreeView*>("lvFiles"); }
+  QTableView* List() const { return window_->findChild<QTableView*>("lvFiles"); }
   template <typename T>
   T* Find(const char* name) const {
     T* found = window_->findChild<T*>(QString::fromLatin1(name));
@@ -431,7 +431,7 @@ class Window {
 
   /// Selects a row as a left press on it does.
   void ClickRow(int row) {
-    QTreeView* list = List();
+    QTableView* list = List();
     const QModelIndex index = list->model()->index(row, 0);
     list->scrollTo(index);
     QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier,

@@ -12,12 +12,12 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QScreen>
+#include <QTableView>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
 #include <QTimer>
 #include <QToolTip>
-#include <QTreeView>
 
 #include <cstdio>
 #include <filesystem>
@@ -256,7 +256,7 @@ class Tour {
     ++failures_;
   }
 
-  QTreeView* List() const { return window_->findChild<QTreeView*>("lvFiles"); }
+  QTableView* List() const { return window_->findChild<QTableView*>("lvFiles"); }
 
   void Select(const std::string& name) {
     const auto& rows = window_->Session().View().rows;

@@ -22,6 +22,13 @@ bool LabelTipDelegate::IsCutOff(const QStyleOptionViewItem& option,
   return item.fontMetrics.horizontalAdvance(item.text) > text.width() - 2 * margin;
 }
 
+void LabelTipDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                             const QModelIndex& index) const {
+  QStyleOptionViewItem cell = option;
+  cell.state &= ~QStyle::State_HasFocus;
+  QStyledItemDelegate::paint(painter, cell, index);
+}
+
 bool LabelTipDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view,
                                  const QStyleOptionViewItem& option, const QModelIndex& index) {
   if (event == nullptr || view == nullptr || event->type() != QEvent::ToolTip) {

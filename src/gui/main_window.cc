@@ -15,12 +15,12 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <QTimer>
-#include <QTreeView>
 #include <QUrl>
 #include <QVBoxLayout>
 
 #include "gui/art_images.h"
 #include "gui/file_list_model.h"
+#include "gui/file_list_view.h"
 #include "gui/label_tip_delegate.h"
 #include "gui/progress_window.h"
 #include "gui/widget_helpers.h"
@@ -116,23 +116,9 @@ void MainWindow::CreateControls() {
   dcbDownload_ = new ui::DcButton(this);
   dcbDownload_->setObjectName("dcbDownload");
 
-  lvFiles_ = new QTreeView(this);
+  lvFiles_ = new FileListView(this);
   lvFiles_->setObjectName("lvFiles");
-  lvFiles_->setRootIsDecorated(false);
-  lvFiles_->setItemsExpandable(false);
-  lvFiles_->setUniformRowHeights(true);
-  lvFiles_->setAllColumnsShowFocus(true);  // full-row selection
-  lvFiles_->setSelectionBehavior(QAbstractItemView::SelectRows);
-  lvFiles_->setSelectionMode(QAbstractItemView::SingleSelection);
-  lvFiles_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  lvFiles_->setTextElideMode(Qt::ElideRight);
   lvFiles_->setItemDelegate(new LabelTipDelegate(lvFiles_));
-  lvFiles_->setSortingEnabled(false);  // server order
-  lvFiles_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  lvFiles_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  lvFiles_->header()->setSectionsMovable(false);
-  lvFiles_->header()->setStretchLastSection(false);
-  lvFiles_->header()->setSectionsClickable(false);
 
   lblUploadPrompt_ = new QLabel(this);
   lblUploadPrompt_->setObjectName("lblUploadPrompt");

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDialog>
 #include <QPointer>
 #include <QWidget>
 
@@ -18,8 +19,6 @@ class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QTimer;
-class QTreeView;
-#include <QDialog>
 
 namespace app {
 class AppSetting;
@@ -44,6 +43,7 @@ class TaskbarProgress;
 namespace gui {
 
 class FileListModel;
+class FileListView;
 class NameDialog;
 class FileExistsDialog;
 
@@ -208,7 +208,7 @@ class MainWindow : public QWidget, public session::SessionUi {
   ui::DcButton* dcbRename_ = nullptr;
   ui::DcButton* dcbDelete_ = nullptr;
   ui::DcButton* dcbDownload_ = nullptr;
-  QTreeView* lvFiles_ = nullptr;
+  FileListView* lvFiles_ = nullptr;
   FileListModel* model_ = nullptr;
   QLabel* lblUploadPrompt_ = nullptr;
   QLineEdit* txtUpload_ = nullptr;

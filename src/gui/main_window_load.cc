@@ -9,7 +9,6 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QTimer>
-#include <QTreeView>
 #include <QUrl>
 
 #include "app/app_setting.h"
@@ -19,6 +18,7 @@
 #include "app/logger.h"
 #include "gui/art_images.h"
 #include "gui/file_list_model.h"
+#include "gui/file_list_view.h"
 #include "gui/locale_hooks.h"
 #include "gui/main_window.h"
 #include "gui/progress_window.h"
@@ -153,7 +153,7 @@ void MainWindow::Load() {
       [](const std::string& key) { return ui::FileTypeIcons::IconForKey(key); }, this);
   lvFiles_->setModel(model_);
   session_->SetRowsObserver(model_);
-  lvFiles_->header()->setSectionResizeMode(QHeaderView::Fixed);
+  lvFiles_->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   // The size and date columns fit their longest usual texts; the name column
   // takes the rest.
   const QFontMetrics metrics = lvFiles_->fontMetrics();

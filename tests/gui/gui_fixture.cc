@@ -6,8 +6,8 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTableView>
 #include <QTimer>
-#include <QTreeView>
 
 #include "app/settings.h"
 #include "net/dispatch.h"
@@ -151,7 +151,7 @@ void GuiTest::ExpectIdleDisconnected(bool login_locked) {
   EXPECT_TRUE(Find<QLabel>("lblPath")->text().isEmpty());
 }
 
-QTreeView* GuiTest::List() const { return window_->findChild<QTreeView*>("lvFiles"); }
+QTableView* GuiTest::List() const { return window_->findChild<QTableView*>("lvFiles"); }
 
 int GuiTest::RowNamed(const std::string& name) const {
   const auto& rows = window_->Session().View().rows;
@@ -171,7 +171,7 @@ std::vector<std::string> GuiTest::RowNames() const {
 }
 
 void GuiTest::ClickRow(int row, bool twice) {
-  QTreeView* list = List();
+  QTableView* list = List();
   const QModelIndex index = list->model()->index(row, 0);
   list->scrollTo(index);
   const QPoint at = list->visualRect(index).center();

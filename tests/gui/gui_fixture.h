@@ -20,7 +20,7 @@
 #include "ui/qt_event_loop.h"
 
 class QDialog;
-class QTreeView;
+class QTableView;
 
 namespace gui_test {
 
@@ -69,7 +69,7 @@ class GuiTest : public ::testing::Test {
     EXPECT_NE(found, nullptr) << name;
     return found;
   }
-  QTreeView* List() const;
+  QTableView* List() const;
   /// The list row showing `name`, or -1.
   int RowNamed(const std::string& name) const;
   std::vector<std::string> RowNames() const;

@@ -12,9 +12,10 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStyle>
+#include <QTableView>
 #include <QToolTip>
-#include <QTreeView>
 #include <QUrl>
+#include <algorithm>
 
 #include "gui/name_dialog.h"
 #include "gui_fixture.h"
@@ -40,7 +41,7 @@ TEST_F(MainWindowTest, OpensIdleWithTheTextsOfItsControls) {
   EXPECT_GE(window_->minimumWidth(), 700);
   EXPECT_GE(window_->minimumHeight(), 390);
   EXPECT_EQ(List()->model()->headerData(0, Qt::Horizontal).toString(), QString::fromUtf8("Όνομα"));
-  EXPECT_EQ(List()->header()->sectionResizeMode(0), QHeaderView::Fixed);
+  EXPECT_EQ(List()->horizontalHeader()->sectionResizeMode(0), QHeaderView::Fixed);
   // Every button explains itself and can be reached with the keyboard.
   for (QPushButton* button : window_->findChildren<QPushButton*>()) {
     EXPECT_FALSE(button->toolTip().isEmpty()) << button->objectName().toStdString();
@@ -73,6 +74,23 @@ TEST_F(MainWindowTest, LogsInAndListsTheFolderInServerOrder) {
   EXPECT_EQ(List()->model()->index(linked, 0).data(Qt::ForegroundRole).value<QColor>(),
             QColor(0, 0, 255));
   EXPECT_FALSE(folder.data(Qt::ForegroundRole).isValid());
+  // Every row is as high as an icon and a line of text need; the keys of a
+  // file list (Home and End to the first and last row, Left and Right stay on
+  // the row); Tab leaves the list.
+  const int last = List()->model()->rowCount() - 1;
+  EXPECT_GE(List()->rowHeight(0), std::max(List()->fontMetrics().height(),
+                                           List()->style()->pixelMetric(QStyle::PM_SmallIconSize)));
+  EXPECT_EQ(List()->rowHeight(last), List()->rowHeight(0));
+  List()->setFocus();
+  for (const auto& [key, row] :
+       {std::pair{Qt::Key_End, last}, std::pair{Qt::Key_Left, last}, std::pair{Qt::Key_Home, 0},
+        std::pair{Qt::Key_Right, 0}, std::pair{Qt::Key_Down, 1}}) {
+    QTest::keyClick(List(), key);
+    EXPECT_EQ(List()->currentIndex().row(), row) << key;
+    EXPECT_EQ(window_->Session().View().selected_row, row) << key;
+  }
+  QTest::keyClick(List(), Qt::Key_Tab);
+  EXPECT_NE(window_->focusWidget(), List());
 }
 
 TEST_F(MainWindowTest, NameColumnFillsTheListWithoutAHorizontalScrollBar) {
@@ -81,7 +99,7 @@ TEST_F(MainWindowTest, NameColumnFillsTheListWithoutAHorizontalScrollBar) {
   for (const QSize size : {QSize(760, 480), QSize(1100, 700), QSize(700, 390)}) {
     window_->resize(size);
     ASSERT_TRUE(Until([&] {
-      const QTreeView* list = List();
+      const QTableView* list = List();
       const int scroll = list->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
       return list->columnWidth(0) == list->width() - list->columnWidth(1) - list->columnWidth(2) -
                                          scroll - 4 - 2 * list->frameWidth();
