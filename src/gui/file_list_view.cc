@@ -66,6 +66,30 @@ QModelIndex FileListView::moveCursor(CursorAction action, Qt::KeyboardModifiers 
   }
 }
 
+void FileListView::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+  QTableView::currentChanged(current, previous);
+  UpdateRow(previous);
+  UpdateRow(current);
+}
+
+void FileListView::focusInEvent(QFocusEvent* event) {
+  QTableView::focusInEvent(event);
+  UpdateRow(currentIndex());
+}
+
+void FileListView::focusOutEvent(QFocusEvent* event) {
+  QTableView::focusOutEvent(event);
+  UpdateRow(currentIndex());
+}
+
+void FileListView::UpdateRow(const QModelIndex& index) {
+  if (!index.isValid()) return;
+  QRect row = visualRect(index);
+  row.setLeft(0);
+  row.setRight(viewport()->width() - 1);
+  viewport()->update(row);
+}
+
 void FileListView::paintEvent(QPaintEvent* event) {
   QTableView::paintEvent(event);
   // The focus frame goes round the whole current row, not round one cell

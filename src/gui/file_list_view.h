@@ -23,9 +23,14 @@ class FileListView : public QTableView {
   QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
   void paintEvent(QPaintEvent* event) override;
   void changeEvent(QEvent* event) override;
+  void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
 
  private:
   void FitRowHeight();
+  /// Repaints the whole row of `index`, focus frame included.
+  void UpdateRow(const QModelIndex& index);
 };
 
 }  // namespace gui
