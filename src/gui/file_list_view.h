@@ -15,10 +15,6 @@ class FileListView : public QTableView {
  public:
   explicit FileListView(QWidget* parent = nullptr);
 
-  /// The height of every row: an item of a small icon and one line of text,
-  /// as the style sizes it.
-  int RowHeight() const;
-
  protected:
   QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
   void paintEvent(QPaintEvent* event) override;
@@ -28,6 +24,9 @@ class FileListView : public QTableView {
   void focusOutEvent(QFocusEvent* event) override;
 
  private:
+  /// The height of every row: an item of a small icon and one line of text,
+  /// as the style sizes it.
+  int RowHeight() const;
   void FitRowHeight();
   /// Repaints the whole row of `index`, focus frame included.
   void UpdateRow(const QModelIndex& index);
