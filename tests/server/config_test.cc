@@ -69,6 +69,7 @@ TEST(ConfigFile, MistakesAreReportedWithTheirLine) {
       {"[link L]\ntarget = ..\n", "line 2"},
       {"[link 日本]\ntarget = x\n", "line 1"},
       {"[server\n", "line 1"},
+      {"[user \r#b]\n", "line 1"},  // a carriage return is a blank before a comment too
   };
   for (const auto& [text, line] : cases) {
     const auto result = ParseConfig(text);
