@@ -82,12 +82,15 @@ void FileListView::focusOutEvent(QFocusEvent* event) {
   UpdateRow(currentIndex());
 }
 
-void FileListView::UpdateRow(const QModelIndex& index) {
-  if (!index.isValid()) return;
+QRect FileListView::RowRect(const QModelIndex& index) const {
   QRect row = visualRect(index);
   row.setLeft(0);
-  row.setRight(viewport()->width() - 1);
-  viewport()->update(row);
+  row.setRight(horizontalHeader()->length() - horizontalHeader()->offset() - 1);
+  return row;
+}
+
+void FileListView::UpdateRow(const QModelIndex& index) {
+  if (index.isValid()) viewport()->update(RowRect(index));
 }
 
 void FileListView::paintEvent(QPaintEvent* event) {
@@ -96,11 +99,8 @@ void FileListView::paintEvent(QPaintEvent* event) {
   // (the cells draw none of their own, see LabelTipDelegate::paint).
   const QModelIndex current = currentIndex();
   if (!current.isValid() || !hasFocus()) return;
-  QRect row = visualRect(current);
-  if (!row.isValid()) return;
-  row.setLeft(0);
-  row.setRight(horizontalHeader()->length() - horizontalHeader()->offset() - 1);
-  if (!row.intersects(event->rect())) return;
+  const QRect row = RowRect(current);
+  if (!row.isValid() || !row.intersects(event->rect())) return;
   QPainter painter(viewport());
   QStyleOptionFocusRect frame;
   frame.initFrom(this);

@@ -28,6 +28,8 @@ class FileListView : public QTableView {
   /// as the style sizes it.
   int RowHeight() const;
   void FitRowHeight();
+  /// The whole row of `index` in the viewport, all columns.
+  QRect RowRect(const QModelIndex& index) const;
   /// Repaints the whole row of `index`, focus frame included.
   void UpdateRow(const QModelIndex& index);
 };

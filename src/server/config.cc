@@ -17,13 +17,13 @@ std::optional<bool> ParseBoolValue(std::string_view value) {
   return std::nullopt;
 }
 
-/// Cuts a comment: from a "#" or ";" at the start or after a blank (any of
-/// the blanks that TrimBlanks takes off, so that "[user \r#x]" is a header
+/// Cuts a comment: from a "#" or ";" at the start or after a blank (the
+/// blanks that TrimBlanks takes off, so that "[user \r#x]" is a header
 /// cut short and not the user "#x", which no config file could name again).
 std::string_view StripComment(std::string_view line) {
   for (std::size_t i = 0; i < line.size(); ++i) {
     if ((line[i] == '#' || line[i] == ';') &&
-        (i == 0 || line[i - 1] == ' ' || line[i - 1] == '\t' || line[i - 1] == '\r'))
+        (i == 0 || support::kBlanks.find(line[i - 1]) != std::string_view::npos))
       return line.substr(0, i);
   }
   return line;

@@ -35,7 +35,6 @@ std::string_view Trim(std::string_view text) {
 }
 
 std::string_view TrimBlanks(std::string_view text) {
-  constexpr std::string_view kBlanks = " \t\r\n";
   const auto first = text.find_first_not_of(kBlanks);
   if (first == std::string_view::npos) return {};
   const auto last = text.find_last_not_of(kBlanks);

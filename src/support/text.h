@@ -20,6 +20,8 @@ double RoundHalfEven(double value, int decimals);
 /// Removes leading and trailing spaces (only U+0020, as the program's inputs
 /// are trimmed).
 std::string_view Trim(std::string_view text);
+/// The characters TrimBlanks takes off: space, tab, CR and LF.
+inline constexpr std::string_view kBlanks = " \t\r\n";
 /// Removes leading and trailing spaces, TABs, CRs and LFs.
 std::string_view TrimBlanks(std::string_view text);
 
