@@ -1,5 +1,7 @@
+#include <linux/capability.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -18,6 +20,29 @@ using test_common::ReadFile;
 using test_common::WriteFile;
 
 constexpr std::int64_t kFourGiB = std::int64_t{4} * 1024 * 1024 * 1024;
+
+/// While alive, the calling thread has no file-permission overrides (root has
+/// them), so permission bits refuse it as they refuse any other user.
+class PermissionBitsApply {
+ public:
+  PermissionBitsApply() {
+    if (::syscall(SYS_capget, &header_, saved_) != 0) return;
+    __user_cap_data_struct reduced[2] = {saved_[0], saved_[1]};
+    reduced[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
+    dropped_ = ::syscall(SYS_capset, &header_, reduced) == 0;
+  }
+  ~PermissionBitsApply() {
+    if (dropped_) ::syscall(SYS_capset, &header_, saved_);
+  }
+  PermissionBitsApply(const PermissionBitsApply&) = delete;
+  PermissionBitsApply& operator=(const PermissionBitsApply&) = delete;
+  bool Applies() const { return dropped_; }
+
+ private:
+  __user_cap_header_struct header_{_LINUX_CAPABILITY_VERSION_3, 0};
+  __user_cap_data_struct saved_[2]{};
+  bool dropped_ = false;
+};
 
 /// Transfers against the scripted peer, with a scratch folder for local files.
 class TransferTest : public SessionTest {
@@ -229,6 +254,37 @@ TEST_F(TransferTest, FailingDiskWriteIsReportedOnceAndKeepsThePartialFile) {
   EXPECT_TRUE(fs::exists(local));
   EXPECT_TRUE(View().window_enabled);
   EXPECT_FALSE(session_->Progress().visible);
+}
+
+TEST_F(TransferTest, PermissionDeniedIsReportedWithNothingSentAndTheSessionKept) {
+  LogInWithFiles();
+  const fs::path readonly = dir_ / "readonly";
+  fs::create_directory(readonly);
+  fs::permissions(readonly, fs::perms::owner_read | fs::perms::owner_exec);
+  const std::string secret = Write("secret.bin", "0123456789");
+  fs::permissions(secret, fs::perms::none);
+  {
+    PermissionBitsApply bits;
+    ASSERT_TRUE(bits.Applies());
+    StartDownload(readonly / "a.bin");
+    ExpectMessage(
+        "Απαγορεύεται η πρόσβαση.\r\nΒεβαιωθείτε ότι το αρχείο δε χρησιμοποιείται αυτή τη "
+        "στιγμή και ότι έχετε δικαίωμα εγγραφής στο φάκελο αποθήκευσης.");
+    session_->UploadFile(secret);
+    ASSERT_EQ(log_.errors.size(), 1u);
+    EXPECT_EQ(log_.errors[0], "[UploadFile] Σφάλμα: Access is denied.");
+    ExpectNothingSent();
+  }
+  EXPECT_FALSE(fs::exists(readonly / "a.bin"));
+  EXPECT_FALSE(Closed());
+  EXPECT_TRUE(View().window_enabled);
+  EXPECT_FALSE(session_->TransferActive());
+  EXPECT_FALSE(session_->Progress().visible);
+  // The same connection carries the next transfer.
+  StartDownload(dir_ / "a.bin");
+  ExpectFrame("DOWNLOAD|1|\\a.bin|False");
+  EXPECT_EQ(peer_->connections, 1);
+  fs::permissions(readonly, fs::perms::owner_all);
 }
 
 TEST_F(TransferTest, InsideALinkedFolderTheRequestCarriesTheTarget) {
